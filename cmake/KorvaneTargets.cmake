@@ -1,0 +1,68 @@
+# Shared compile settings and helpers for Korvane's targets.
+
+set(KORVANE_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align
+    -Woverloaded-virtual -Wformat=2 -Wno-unused-parameter)
+if(KORVANE_WERROR)
+  list(APPEND KORVANE_WARNINGS -Werror)
+endif()
+
+if(KORVANE_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+add_compile_definitions(QT_NO_FOREACH QT_DISABLE_DEPRECATED_BEFORE=0x050F00 QT_USE_QSTRINGBUILDER)
+
+# korvane_library(NAME SOURCES ... [LIBS ...])
+# One static library per subsystem folder, public headers found from the source root.
+function(korvane_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+  target_compile_options(${name} PRIVATE ${KORVANE_WARNINGS})
+  target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+endfunction()
+
+# korvane_executable(NAME SOURCES ... [LIBS ...])
+function(korvane_executable name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+  target_compile_options(${name} PRIVATE ${KORVANE_WARNINGS})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+endfunction()
+
+# korvane_test(NAME SOURCES ... [LIBS ...] [LABELS ...] [FIXTURES ...] [ENVIRONMENT ...] [ISOLATED_NETWORK])
+# A GoogleTest binary whose cases CTest lists one by one when the tests run.
+# ISOLATED_NETWORK runs the binary in a network namespace with only loopback
+# (the web engine resolves host names even when told not to); such a binary is
+# registered as one CTest test.
+function(korvane_test name)
+  cmake_parse_arguments(ARG "ISOLATED_NETWORK" "TIMEOUT" "SOURCES;LIBS;LABELS;FIXTURES;ENVIRONMENT" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests ${PROJECT_BINARY_DIR}/generated)
+  target_compile_options(${name} PRIVATE ${KORVANE_WARNINGS})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock korvane_testsupport)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  set(env "KORVANE_SOURCE_DIR=${PROJECT_SOURCE_DIR}" "KORVANE_PROGRAM_DIR=${KORVANE_PROGRAM_DIR}"
+          "KORVANE_TEST_OUTPUT=${CMAKE_BINARY_DIR}/test-output" "QT_QPA_PLATFORM=offscreen"
+          ${ARG_ENVIRONMENT})
+  if(KORVANE_SANITIZE)
+    list(APPEND env "ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0" "UBSAN_OPTIONS=print_stacktrace=1")
+  endif()
+  if(ARG_ISOLATED_NETWORK)
+    add_test(NAME ${name} COMMAND unshare -n -- $<TARGET_FILE:${name}>)
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${ARG_TIMEOUT}
+                         LABELS "${ARG_LABELS}")
+    if(ARG_FIXTURES)
+      set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED "${ARG_FIXTURES}")
+    endif()
+  else()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 30
+      PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}"
+                 FIXTURES_REQUIRED "${ARG_FIXTURES}")
+  endif()
+endfunction()

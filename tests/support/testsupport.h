@@ -1,0 +1,40 @@
+#pragma once
+// Helpers shared by the test binaries.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <chrono>
+#include <functional>
+
+namespace testsupport {
+
+// The source tree and the folder tests may write screenshots and logs into.
+QString sourceDir();
+QString outputDir();
+QString programDir();
+
+// Runs the event loop until the condition holds or the time is up; returns the
+// condition's last value.
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
+// Writes a file (creating folders); returns false on failure.
+bool writeFile(const QString& path, const QByteArray& contents, bool executable = false);
+QByteArray readFile(const QString& path);
+
+// Sets an environment variable for the lifetime of the object, then restores it.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const QByteArray& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    QByteArray m_name;
+    QByteArray m_old;
+    bool m_hadOld;
+};
+
+}  // namespace testsupport
