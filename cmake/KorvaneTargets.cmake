@@ -51,18 +51,21 @@ function(korvane_test name)
           "KORVANE_TEST_OUTPUT=${CMAKE_BINARY_DIR}/test-output" "QT_QPA_PLATFORM=offscreen"
           ${ARG_ENVIRONMENT})
   if(KORVANE_SANITIZE)
-    list(APPEND env "ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0" "UBSAN_OPTIONS=print_stacktrace=1")
+    list(APPEND env "ASAN_OPTIONS=verify_asan_link_order=0:detect_stack_use_after_return=0"
+                    "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/sanitizer/lsan.supp:print_suppressions=0"
+                    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+  endif()
+  set(props ENVIRONMENT "${env}" TIMEOUT ${ARG_TIMEOUT})
+  if(ARG_LABELS)
+    list(APPEND props LABELS "${ARG_LABELS}")
+  endif()
+  if(ARG_FIXTURES)
+    list(APPEND props FIXTURES_REQUIRED "${ARG_FIXTURES}")
   endif()
   if(ARG_ISOLATED_NETWORK)
     add_test(NAME ${name} COMMAND unshare -n -- $<TARGET_FILE:${name}>)
-    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${ARG_TIMEOUT}
-                         LABELS "${ARG_LABELS}")
-    if(ARG_FIXTURES)
-      set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED "${ARG_FIXTURES}")
-    endif()
+    set_tests_properties(${name} PROPERTIES ${props})
   else()
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 30
-      PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}"
-                 FIXTURES_REQUIRED "${ARG_FIXTURES}")
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 30 PROPERTIES ${props})
   endif()
 endfunction()
