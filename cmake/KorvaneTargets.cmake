@@ -62,10 +62,22 @@ function(korvane_test name)
   if(ARG_FIXTURES)
     list(APPEND props FIXTURES_REQUIRED "${ARG_FIXTURES}")
   endif()
+  # Expanding ${props} flattens the list-valued ENVIRONMENT, LABELS and
+  # FIXTURES_REQUIRED (only their first entry would survive), so those are set
+  # with each list kept whole.
   if(ARG_ISOLATED_NETWORK)
     add_test(NAME ${name} COMMAND unshare -n -- $<TARGET_FILE:${name}>)
-    set_tests_properties(${name} PROPERTIES ${props})
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${ARG_TIMEOUT}
+                         LABELS "${ARG_LABELS}" FIXTURES_REQUIRED "${ARG_FIXTURES}")
   else()
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 30 PROPERTIES ${props})
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 30 PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+    # The case names are known only when the tests run; this file is read then.
+    set(properties_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_properties.cmake)
+    file(WRITE ${properties_file}
+      "foreach(test IN LISTS ${name}_TESTS)\n"
+      "  set_tests_properties(\"\${test}\" PROPERTIES ENVIRONMENT [==[${env}]==]\n"
+      "    LABELS [==[${ARG_LABELS}]==] FIXTURES_REQUIRED [==[${ARG_FIXTURES}]==])\n"
+      "endforeach()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${properties_file})
   endif()
 endfunction()
