@@ -1,0 +1,66 @@
+#pragma once
+// The Windows-shaped values of the environment checks and repairs: service
+// states, job status bits, the repair tool's commands and exit codes. Pages
+// and the repair tool agree on these numbers, whatever Linux facility stands
+// behind them.
+
+#include <cstdint>
+
+namespace repair {
+
+// SERVICE_* states as the service control manager reports them.
+namespace service {
+constexpr int kUnknown = -1;
+constexpr int kStopped = 1;        // SERVICE_STOPPED
+constexpr int kStartPending = 2;   // SERVICE_START_PENDING
+constexpr int kStopPending = 3;    // SERVICE_STOP_PENDING
+constexpr int kRunning = 4;        // SERVICE_RUNNING
+}  // namespace service
+
+// JOB_STATUS_* bits of a queued document.
+namespace jobstatus {
+constexpr std::uint32_t kPaused = 0x1;
+constexpr std::uint32_t kError = 0x2;
+constexpr std::uint32_t kDeleting = 0x4;
+constexpr std::uint32_t kSpooling = 0x8;
+constexpr std::uint32_t kPrinting = 0x10;
+constexpr std::uint32_t kPrinted = 0x80;
+constexpr std::uint32_t kDeleted = 0x100;
+constexpr std::uint32_t kBlocked = 0x200;
+constexpr std::uint32_t kComplete = 0x1000;
+// A job without any status bit is still in the queue; it is reported so the
+// page never reads a non-empty queue as empty.
+constexpr std::uint32_t kNoStatusStandIn = kDeleting;
+}  // namespace jobstatus
+
+// The traffic a firewall check asks about ("checkFirewall" selector).
+enum class FirewallGroup {
+    NetworkDiscovery,       // selector 0: mDNS (UDP 5353) and SNMP replies
+    FileAndPrinterSharing,  // any other selector: IPP (TCP 631) and Samba
+};
+inline FirewallGroup firewallGroupFromSelector(int selector)
+{
+    return selector == 0 ? FirewallGroup::NetworkDiscovery : FirewallGroup::FileAndPrinterSharing;
+}
+
+// The repair tool's single argument.
+namespace command {
+constexpr int kRestartSpooler = 0;
+constexpr int kOpenFirewall = 1;
+constexpr int kCleanQueues = 2;
+constexpr int kResetAll = 1000;
+}  // namespace command
+
+// The repair tool's exit codes; each failure names the step that failed.
+// They stay clear of 126/127, which pkexec uses for "not authorised".
+namespace exitcode {
+constexpr int kOk = 0;
+constexpr int kUsage = 64;
+constexpr int kSpoolerFailed = 10;
+constexpr int kFirewallFailed = 11;
+constexpr int kQueuesFailed = 12;
+constexpr int kPkexecDismissed = 126;
+constexpr int kPkexecNotAuthorised = 127;
+}  // namespace exitcode
+
+}  // namespace repair

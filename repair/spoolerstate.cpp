@@ -1,0 +1,50 @@
+#include "repair/spoolerstate.h"
+
+#include "repair/cupsconnection.h"
+#include "repair/repairtypes.h"
+#include "repair/systemdunits.h"
+#include "sysutil/paths.h"
+
+#include <QFileInfo>
+
+namespace repair {
+
+namespace {
+// A scheduler is expected here when cupsd is installed, or when the client is
+// pointed at another machine's scheduler.
+bool schedulerInstalled()
+{
+    return QFileInfo(sysutil::envPath("KORVANE_CUPSD", QStringLiteral("/usr/sbin/cupsd"))).isExecutable() ||
+           !schedulerAddress().startsWith(QLatin1Char('/'));
+}
+}  // namespace
+
+int schedulerAnswerState()
+{
+    SchedulerConnection scheduler = connectScheduler();
+    if (scheduler.http) {
+        IppPtr request(ippNewRequest(IPP_OP_CUPS_GET_DEFAULT));
+        ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+        // Any IPP answer, even "no default printer", means the scheduler works.
+        if (sendRequest(scheduler.http.get(), std::move(request)))
+            return service::kRunning;
+    }
+    return schedulerInstalled() ? service::kStopped : service::kUnknown;
+}
+
+int spoolerState()
+{
+    if (systemdIsRunning()) {
+        SystemBus bus;
+        if (bus.isConnected()) {
+            // When systemd does not answer about the service it will not about
+            // the socket either; asking again would only double the wait.
+            const auto service = unitState(bus, QStringLiteral("cups.service"));
+            if (service)
+                return spoolerStateFromUnits(service, unitState(bus, QStringLiteral("cups.socket")));
+        }
+    }
+    return schedulerAnswerState();
+}
+
+}  // namespace repair

@@ -1,0 +1,223 @@
+// The checks and repairs that reach the scheduler, against a private cupsd
+// (the shared CUPS test bed, an instance of our own) with its sample queues.
+
+#include "repair/printqueues.h"
+#include "repair/repairapi.h"
+#include "repair/repairtestbeds.h"
+#include "repair/repairtool.h"
+#include "repair/repairtypes.h"
+#include "webui/windowmessage.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QThread>
+#include <csignal>
+#include <gtest/gtest.h>
+
+using repairtest::runSalvane;
+using testsupport::ScopedEnv;
+
+namespace {
+
+QString bedDir()
+{
+    return qEnvironmentVariable("KORVANE_REPAIR_CUPS_BED");
+}
+
+pid_t schedulerPid()
+{
+    return testsupport::readFile(bedDir() + "/cupsd.pid").trimmed().toInt();
+}
+
+bool processGone(pid_t pid)
+{
+    return kill(pid, 0) != 0 || testsupport::readFile(QStringLiteral("/proc/%1/stat").arg(pid)).contains(") Z");
+}
+
+// Submits a small job with lp; "hold" keeps it held.
+bool submitJob(const QString& queue, bool hold)
+{
+    QProcess lp;
+    QStringList args{"-d", queue, "-t", "repair test job"};
+    if (hold)
+        args << "-H" << "hold";
+    lp.start("lp", args);
+    lp.write("a page\n");
+    lp.closeWriteChannel();
+    return lp.waitForFinished(30000) && lp.exitStatus() == QProcess::NormalExit && lp.exitCode() == 0;
+}
+
+class RepairCups : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(bedDir().isEmpty()) << "run through ctest, which starts the scheduler";
+        // Another test may have left it stopped; bring it back the way a user would.
+        if (repair::checkPrinterSpool() != repair::service::kRunning) {
+            ASSERT_EQ(runSalvane("0").exitCode, 0);
+        }
+        ASSERT_EQ(repair::checkPrinterSpool(), repair::service::kRunning);
+    }
+};
+
+class RecordingWindow : public webui::WindowMessageTarget {
+public:
+    std::intptr_t windowProc(const webui::WindowMessage& message) override
+    {
+        received.push_back(message.message);
+        return 1;
+    }
+    std::vector<unsigned> received;
+};
+
+}  // namespace
+
+TEST_F(RepairCups, StoppedSchedulerIsReportedAndRestartedBySalvane)
+{
+    const pid_t old = schedulerPid();
+    ASSERT_GT(old, 0);
+    ASSERT_EQ(kill(old, SIGTERM), 0);
+    ASSERT_TRUE(testsupport::waitFor([&] { return processGone(old); }, std::chrono::seconds(20)));
+    EXPECT_EQ(repair::checkPrinterSpool(), repair::service::kStopped);
+
+    const auto run = runSalvane("0");
+    EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
+    EXPECT_TRUE(run.output.startsWith("restart spooler: ok")) << run.output.toStdString();
+    EXPECT_EQ(repair::checkPrinterSpool(), repair::service::kRunning);
+    EXPECT_NE(schedulerPid(), old);
+    // The same scheduler came back, with its queues.
+    EXPECT_TRUE(repair::checkPrinterSharing("laser"));
+}
+
+TEST_F(RepairCups, RestartOfARunningSchedulerGoesThroughThePage)
+{
+    const pid_t old = schedulerPid();
+    EXPECT_EQ(repair::restartPrinterSpool(), 0u);
+    EXPECT_EQ(repair::checkPrinterSpool(), repair::service::kRunning);
+    EXPECT_NE(schedulerPid(), old);
+}
+
+TEST_F(RepairCups, QueuedJobsAreReportedAndSalvaneCancelsThem)
+{
+    ASSERT_TRUE(submitJob("stopped", false));
+    ASSERT_TRUE(submitJob("stopped", true));
+    // A pending job has no status bit of its own and counts as 0x4; a held one is paused.
+    EXPECT_EQ(repair::checkPrinterQueue("stopped"), repair::jobstatus::kPaused | repair::jobstatus::kNoStatusStandIn);
+    EXPECT_EQ(repair::checkPrinterQueue("inkjet"), 0u);
+
+    const auto run = runSalvane("2");
+    EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
+    EXPECT_TRUE(run.output.startsWith("clean queues: ok")) << run.output.toStdString();
+    EXPECT_EQ(repair::checkPrinterQueue("stopped"), 0u);
+    EXPECT_EQ(repair::unfinishedJobCount("stopped"), 0);
+}
+
+TEST_F(RepairCups, CleanPrinterQueueEmptiesEveryQueue)
+{
+    ASSERT_TRUE(submitJob("stopped", true));
+    ASSERT_TRUE(submitJob("stopped", false));
+    repair::cleanPrinterQueue(0);
+    EXPECT_EQ(repair::checkPrinterQueue("stopped"), 0u);
+}
+
+TEST_F(RepairCups, SharingIsReportedSetAndCleared)
+{
+    EXPECT_TRUE(repair::checkPrinterSharing("laser"));
+    ASSERT_EQ(repair::setQueueShared("inkjet", false), 0u);
+    EXPECT_FALSE(repair::checkPrinterSharing("inkjet"));
+    EXPECT_EQ(repair::enablePrinterSharing("inkjet"), 0u);
+    EXPECT_TRUE(repair::checkPrinterSharing("inkjet"));
+    EXPECT_EQ(repair::setQueueShared("inkjet", false), 0u);
+    EXPECT_FALSE(repair::checkPrinterSharing("inkjet"));
+}
+
+TEST_F(RepairCups, BadPrinterNamesAreAnsweredWithoutHarm)
+{
+    const QString names[] = {"", "no-such-queue", "la\"ser", "laser'", "../laser", "printers/laser", "laser; rm -rf /",
+                             QString(4096, 'x')};
+    for (const QString& name : names) {
+        const std::string shown = name.left(32).toStdString();
+        EXPECT_FALSE(repair::checkPrinterSharing(name)) << shown;
+        EXPECT_EQ(repair::checkPrinterQueue(name), 0u) << shown;
+        EXPECT_EQ(repair::enablePrinterSharing(name), win32::kInvalidPrinterName) << shown;
+    }
+    // Modifying a queue that does not exist must not create it.
+    EXPECT_FALSE(repair::queueNames().value_or(QStringList()).contains("no-such-queue"));
+}
+
+TEST_F(RepairCups, AnUnreachableSchedulerGivesNegativeAnswers)
+{
+    ScopedEnv gone("CUPS_SERVER", (bedDir() + "/missing.sock").toUtf8());
+    EXPECT_FALSE(repair::checkPrinterSharing("laser"));
+    EXPECT_EQ(repair::checkPrinterQueue("laser"), 0u);
+    EXPECT_EQ(repair::enablePrinterSharing("laser"), win32::kRpcServerUnavailable);
+    const auto run = runSalvane("2");
+    EXPECT_EQ(run.exitCode, repair::exitcode::kQueuesFailed) << run.output.toStdString();
+    EXPECT_TRUE(run.output.startsWith("clean queues: FAILED")) << run.output.toStdString();
+}
+
+TEST_F(RepairCups, CombinedRepairGoesOnAfterAFailedStepAndNamesTheFirst)
+{
+    QTemporaryDir dir;
+    ScopedEnv gone("CUPS_SERVER", dir.filePath("missing.sock").toUtf8());
+    ScopedEnv noScheduler("KORVANE_CUPSD_COMMAND", dir.filePath("no-cupsd -F").toUtf8());
+    ScopedEnv noPidFile("KORVANE_CUPSD_PIDFILE", dir.filePath("cupsd.pid").toUtf8());
+    ScopedEnv noBus("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + dir.filePath("no-bus").toUtf8());
+    ScopedEnv noUfw("KORVANE_UFW", dir.filePath("none").toUtf8());
+    ScopedEnv noNft("KORVANE_NFT", dir.filePath("none").toUtf8());
+    ScopedEnv noIptables("KORVANE_IPTABLES", dir.filePath("none").toUtf8());
+    const auto run = runSalvane("1000");
+    EXPECT_EQ(run.exitCode, repair::exitcode::kSpoolerFailed) << run.output.toStdString();
+    const QStringList lines = run.output.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << run.output.toStdString();
+    EXPECT_TRUE(lines[0].startsWith("restart spooler: FAILED"));
+    EXPECT_TRUE(lines[1].startsWith("open firewall: ok"));
+    EXPECT_TRUE(lines[2].startsWith("clean queues: FAILED"));
+}
+
+TEST_F(RepairCups, CombinedRepairReportsItsEndToTheWindow)
+{
+    ASSERT_TRUE(submitJob("stopped", false));
+    QTemporaryDir dir;
+    ScopedEnv noBus("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + dir.filePath("no-bus").toUtf8());
+    ScopedEnv noUfw("KORVANE_UFW", dir.filePath("none").toUtf8());
+    ScopedEnv noNft("KORVANE_NFT", dir.filePath("none").toUtf8());
+    ScopedEnv noIptables("KORVANE_IPTABLES", dir.filePath("none").toUtf8());
+    RecordingWindow window;
+    const webui::WindowHandle handle = 0x5a17a0e;
+    webui::WindowRegistry::instance().add(handle, &window);
+    EXPECT_EQ(repair::resetSpool_firewall_queue(handle), 0u);
+    EXPECT_TRUE(testsupport::waitFor([&] { return !window.received.empty(); }, std::chrono::seconds(120)));
+    webui::WindowRegistry::instance().remove(handle);
+    ASSERT_EQ(window.received.size(), 1u);
+    EXPECT_EQ(window.received.front(), webui::msg::kResetAllFinished);
+    EXPECT_EQ(repair::checkPrinterSpool(), repair::service::kRunning);
+    EXPECT_EQ(repair::checkPrinterQueue("stopped"), 0u);
+}
+
+TEST(RepairToolStart, AMissingToolIsFileNotFound)
+{
+    QTemporaryDir empty;
+    ScopedEnv programDir("KORVANE_PROGRAM_DIR", empty.path().toUtf8());
+    EXPECT_EQ(repair::restartPrinterSpool(), win32::kFileNotFound);
+    EXPECT_EQ(repair::enableFirewall(), win32::kFileNotFound);
+    EXPECT_EQ(repair::resetSpool_firewall_queue(0), win32::kFileNotFound);
+}
+
+TEST(RepairToolStart, TheToolsExitCodeIsPassedThrough)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(testsupport::writeFile(dir.filePath("salvane"), "#!/bin/sh\n[ \"$1\" = 1 ] && exit 11\nexit 0\n", true));
+    ScopedEnv programDir("KORVANE_PROGRAM_DIR", dir.path().toUtf8());
+    EXPECT_EQ(repair::runRepairTool(repair::command::kOpenFirewall, 0), 11u);
+    EXPECT_EQ(repair::runRepairTool(repair::command::kRestartSpooler, 0), 0u);
+}
+
+TEST(RepairToolStart, SalvaneRefusesABadArgument)
+{
+    for (const char* argument : {"", "7", "abc", "1000x"}) {
+        const auto run = runSalvane(argument);
+        EXPECT_EQ(run.exitCode, repair::exitcode::kUsage) << argument;
+        EXPECT_TRUE(run.output.isEmpty()) << argument;
+    }
+}

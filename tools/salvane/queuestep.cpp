@@ -1,0 +1,18 @@
+#include "repair/printqueues.h"
+#include "steps.h"
+
+namespace salvane {
+
+StepOutcome cleanQueues()
+{
+    const repair::CancelOutcome outcome = repair::cancelAllJobs();
+    if (outcome.error != win32::kSuccess) {
+        QString detail = QStringLiteral("error %1").arg(outcome.error);
+        if (!outcome.failedQueues.isEmpty())
+            detail += QStringLiteral(" on ") + outcome.failedQueues.join(QStringLiteral(", "));
+        return {false, detail};
+    }
+    return {true, QStringLiteral("cancelled %1 job(s) on %2 queue(s)").arg(outcome.cancelledJobs).arg(outcome.queues)};
+}
+
+}  // namespace salvane
