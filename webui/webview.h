@@ -51,7 +51,8 @@ public:
     // Calls the page's global function `name` with the arguments. Always
     // asynchronous; calls to one view arrive in the order they were made. A
     // page without that function makes it a no-op (the callback receives
-    // undefined).
+    // undefined). The callback may run after the view is gone (or never, when
+    // the page goes first): it must not assume either.
     virtual void callPageFunction(const QString& name, const QJsonArray& args,
                                   PageResultCallback onResult = {}) = 0;
     virtual void runScript(const QString& script, PageResultCallback onResult = {}) = 0;
@@ -64,6 +65,9 @@ public:
     std::function<void(const QString& url)> onDownloadRequested;
     // A page console line, with its source and line number.
     std::function<void(const QString& message, const QString& source, int line)> onConsoleMessage;
+    // An exec:// link or navigation of a trusted page: the text after
+    // "exec://", as the page wrote it. Pages of other origins never get here.
+    std::function<void(const QString& commandLine)> onExecRequested;
 };
 
 }  // namespace webui

@@ -1,0 +1,93 @@
+// The user's default destination, kept where the CUPS commands (lp, lpstat,
+// lpoptions) look for it: LPDEST or PRINTER in the environment, else the
+// "Default" line of ~/.cups/lpoptions. Writing it needs no privileges and
+// changes nothing for other users.
+
+#include "printers/cupsspooler.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QTextStream>
+
+namespace PrinterAPI::cups {
+
+namespace {
+
+QString lpoptionsPath()
+{
+    QString home = qEnvironmentVariable("HOME");
+    if (home.isEmpty())
+        home = QDir::homePath();
+    return home + QStringLiteral("/.cups/lpoptions");
+}
+
+// "Default NAME[/INSTANCE] options..." or "Dest NAME ..." -> NAME.
+QString destinationOf(const QString& line)
+{
+    const QString rest = line.section(QLatin1Char(' '), 1, 1, QString::SectionSkipEmpty);
+    return rest.section(QLatin1Char('/'), 0, 0);
+}
+
+QStringList readLines(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    // A sane lpoptions file is small; more is not ours to parse.
+    const QByteArray bytes = file.read(1 << 20);
+    return QString::fromUtf8(bytes).split(QLatin1Char('\n'));
+}
+
+}  // namespace
+
+QString userDefaultName()
+{
+    const QString lpdest = qEnvironmentVariable("LPDEST");
+    if (!lpdest.isEmpty())
+        return lpdest.section(QLatin1Char('/'), 0, 0);
+    const QString printer = qEnvironmentVariable("PRINTER");
+    if (!printer.isEmpty() && printer != QLatin1String("lp"))
+        return printer.section(QLatin1Char('/'), 0, 0);
+    for (const QString& line : readLines(lpoptionsPath()))
+        if (line.startsWith(QLatin1String("Default "), Qt::CaseInsensitive))
+            return destinationOf(line);
+    return {};
+}
+
+bool writeUserDefault(const QString& name)
+{
+    const QString path = lpoptionsPath();
+    QStringList lines = readLines(path);
+    bool found = false;
+    for (QString& line : lines) {
+        const bool isDefault = line.startsWith(QLatin1String("Default "), Qt::CaseInsensitive);
+        const bool isDest = line.startsWith(QLatin1String("Dest "), Qt::CaseInsensitive);
+        if (!isDefault && !isDest)
+            continue;
+        const QString rest = line.section(QLatin1Char(' '), 1);
+        // Only the plain destination (no /instance) becomes the default; the
+        // options of the old default stay with it as a Dest line.
+        const bool isTarget = destinationOf(line).compare(name, Qt::CaseInsensitive) == 0 &&
+                              !rest.section(QLatin1Char(' '), 0, 0).contains(QLatin1Char('/'));
+        if (isTarget) {
+            line = QStringLiteral("Default ") + rest;
+            found = true;
+        } else if (isDefault) {
+            line = QStringLiteral("Dest ") + rest;
+        }
+    }
+    while (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    if (!found)
+        lines << QStringLiteral("Default ") + name;
+    if (!QDir().mkpath(path.section(QLatin1Char('/'), 0, -2)))
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return false;
+    file.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+    return file.commit();
+}
+
+}  // namespace PrinterAPI::cups
