@@ -3,13 +3,20 @@
 
 #include "app/crashhandoff.h"
 #include "app/startup.h"
+#include "app/startupwiring.h"
 #include "i18n/international.h"
+#include "mainwindow/mainblkwindow.h"
+#include "online/downloaderobjmanager.h"
+#include "online/user.h"
+#include "printers/printerapi.h"
 #include "sysutil/paths.h"
+#include "webui/localpages.h"
+#include "webui/viewfactory.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QMessageBox>
 #include <QTextCodec>
-#include <QWidget>
 #include <cstdio>
 
 namespace app {
@@ -39,16 +46,39 @@ int main(int argc, char* argv[])
         return 1;
     }
 
+    // The private page scheme, shared GL contexts and the sandbox rule must
+    // all be settled before the application object exists.
+    webui::prepareWebEngine();
     QApplication application(argc, argv);
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
     i18n::International::instance().setup();
 
-    // Placeholder until the main window lands: a plain frameless window.
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("标题"));
-    window.setWindowFlag(Qt::FramelessWindowHint);
-    window.setStyleSheet(QStringLiteral("background: rgb(170,170,170);"));
-    window.resize(1000, 600);
-    window.show();
-    return application.exec();
+    const QString missing = webui::webEngineProblem();
+    if (!missing.isEmpty()) {
+        std::fprintf(stderr, "korvane: the web engine cannot start: %s is missing\n", qPrintable(missing));
+        QMessageBox::critical(nullptr, missing, QStringLiteral("wke api not found"));
+        return 0;
+    }
+
+    online::User::instance().start();
+    online::DownloaderObjManager::instance();
+    app::registerWindowsWithDownloads();
+    app::askSchedulerPasswordsInDialog();
+
+    webui::pages::setBaseUrl(MainBlkWindow::pageBaseUrl());
+    auto* window = new MainBlkWindow();
+    if (!window->createMainWindow()) {
+        std::fputs("korvane: the main window could not be created\n", stderr);
+        delete window;
+        return 0;
+    }
+    // Printers added, changed or deleted reach the main page.
+    PrinterAPI::PrinterMonitor::instance().start(window->handle(), 0x7);
+
+    const int code = application.exec();
+    PrinterAPI::PrinterMonitor::instance().stop();
+    // The window deletes itself when closed; whatever is left goes before the
+    // engine does.
+    webui::shutdownWebUi();
+    return code;
 }

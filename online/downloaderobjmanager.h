@@ -4,6 +4,8 @@
 // started, and the delayed deletion of downloaders that are done. UI thread
 // only.
 
+#include "online/downloaderobj.h"
+
 #include <QJsonArray>
 #include <QJsonValue>
 #include <QObject>
@@ -19,7 +21,6 @@ class WebView;
 
 namespace online {
 
-class DownloaderObj;
 
 class DownloaderObjManager : public QObject {
     Q_OBJECT

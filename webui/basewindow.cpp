@@ -175,10 +175,11 @@ bool BaseBlkWinow::create(int showCommand)
     m_host->move(centredPosition(m_host->size(), owner ? owner->frameGeometry() : QRect(), workArea));
 
     WindowRegistry::instance().add(m_handle, this);
-    WebWindows::instance().added(this);
     showWindow(showCommand);
 
     m_view = createWebView(m_host, m_viewOptions);
+    // Announced once the view exists: the download manager keeps it by type.
+    WebWindows::instance().added(this);
     if (QWidget* widget = m_view->widget())
         m_host->watch(widget);
     bindFrameworkFunctions(this);

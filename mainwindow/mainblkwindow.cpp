@@ -1,0 +1,332 @@
+#include "mainwindow/mainblkwindow.h"
+
+#include "devicetree/devicetree.h"
+#include "discovery/printersearcherthread.h"
+#include "discovery/usbreport.h"
+#include "i18n/international.h"
+#include "mainwindow/pagecommands.h"
+#include "mainwindow/workerthread.h"
+#include "online/user.h"
+#include "sysinfo/hardwaresummary.h"
+#include "sysutil/systeminfo.h"
+#include "sysutil/textconv.h"
+#include "webui/jsargs.h"
+#include "webui/winconstants.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QJsonDocument>
+#include <QPointer>
+#include <QWidget>
+
+#ifndef KORVANE_PAGE_BASE_URL
+#define KORVANE_PAGE_BASE_URL "https://pages.korvane.example/"
+#endif
+
+using webui::WindowMessage;
+namespace msg = webui::msg;
+namespace jsargs = webui::jsargs;
+
+QString MainBlkWindow::pageBaseUrl()
+{
+    return QStringLiteral(KORVANE_PAGE_BASE_URL);
+}
+
+QString MainBlkWindow::mainPageUrl()
+{
+    return pageBaseUrl() + QStringLiteral("index.html");
+}
+
+MainBlkWindow::MainBlkWindow(const QString& url)
+    : BaseBlkWinow(0, false, url, kWindowType), m_usbServiceFilter(defaultUsbServiceFilter())
+{
+    setPageBaseUrl(pageBaseUrl());
+    bindCommands();
+    online::User& user = online::User::instance();
+    connect(&user, &online::User::configReceived, this, &MainBlkWindow::onConfigReceived);
+    connect(&user, &online::User::pageLoaded, this, &MainBlkWindow::loginReport);
+    connect(&user, &online::User::scanRequested, this, [this] {
+        startWorker([](int flag, std::uintptr_t argument) {
+            return sysutil::fromWide(sysinfo::hardwareSummaryJob(flag, std::intptr_t(argument)));
+        }, 0, 0, &MainBlkWindow::pciinfoResults);
+    });
+}
+
+MainBlkWindow::~MainBlkWindow() = default;
+
+bool MainBlkWindow::createMainWindow()
+{
+    setWindowRect(0, 0, 1000, 600);
+    setDragRect(-1, 0, -1, 60);
+    setBorderFlags(true, true, false, false, sysutil::isOlderThanWin8() ? 1 : 0);
+    setCloseParams(false, true, true, 0, false, 30);
+    if (!create(webui::showcmd::kShowNormal))
+        return false;
+    online::User::instance().setMainWindow(hostWindow());
+    return true;
+}
+
+// ---- search ---------------------------------------------------------------
+
+int MainBlkWindow::startScan()
+{
+    m_taskbar.setNormal();
+    if (!m_searchThread)
+        m_searchThread = new PrinterSearcherThread(this);
+    if (!m_searchThread->claim())
+        return 1;
+    PrinterSearcherThread::registerMetaTypes();
+    // Connections are made anew for each search; the old ones went with the
+    // previous run's clean-up.
+    const bool connected = connect(m_searchThread, &PrinterSearcherThread::progress, this,
+                                   &MainBlkWindow::onSearchProgress, Qt::QueuedConnection)
+        && connect(m_searchThread, &PrinterSearcherThread::usb1, this, &MainBlkWindow::onUsbPrinters,
+                   Qt::QueuedConnection)
+        && connect(m_searchThread, &PrinterSearcherThread::usb2, this, &MainBlkWindow::onUsbDevices,
+                   Qt::QueuedConnection)
+        && connect(m_searchThread, &PrinterSearcherThread::netPrinter, this, &MainBlkWindow::onNetworkPrinter,
+                   Qt::QueuedConnection)
+        && connect(m_searchThread, &PrinterSearcherThread::finish, this, &MainBlkWindow::onSearchFinished,
+                   Qt::QueuedConnection);
+    if (!connected) {
+        disconnect(m_searchThread, nullptr, this, nullptr);
+        m_searchThread->requestInterrupt();
+        m_searchThread->claim();  // back to idle
+        return 2;
+    }
+    connect(m_searchThread, &QThread::finished, this, &MainBlkWindow::onSearchThreadFinished, Qt::QueuedConnection);
+    m_searchThread->start(QThread::InheritPriority);
+    return 0;
+}
+
+bool MainBlkWindow::interrupt()
+{
+    setInterrupt();
+    return true;
+}
+
+void MainBlkWindow::setInterrupt()
+{
+    if (m_searchThread)
+        m_searchThread->requestInterrupt();
+}
+
+void MainBlkWindow::onSearchProgress(int current, int total, int progressEvent, int curMachine, int totalMachine)
+{
+    m_taskbar.setValue(current, total);
+    callPage(QStringLiteral("notifyScanProgressByCpp"),
+             QJsonArray{current, total, progressEvent, curMachine, totalMachine});
+}
+
+void MainBlkWindow::onUsbPrinters(std::vector<USBPrinterInfo> printers)
+{
+    for (const USBPrinterInfo& printer : printers) {
+        const QString text = usbPrinterJson(printer);
+        qDebug().noquote() << text;
+        callPage(QStringLiteral("notifyUsbPrinterByCpp"), QJsonArray{text});
+    }
+}
+
+void MainBlkWindow::onUsbDevices(const DeviceTree* tree, std::vector<DeviceItem*>* usbItems)
+{
+    // Both belong to us from here on.
+    std::unique_ptr<const DeviceTree> ownedTree(tree);
+    std::unique_ptr<std::vector<DeviceItem*>> ownedItems(usbItems);
+    if (!usbItems)
+        return;
+    for (DeviceItem* item : *usbItems) {
+        if (const std::optional<QJsonArray> devices = usbDeviceReport(item, m_usbServiceFilter))
+            callPage(QStringLiteral("notifyUsbPrinterByCpp2"), QJsonArray{*devices});
+    }
+}
+
+void MainBlkWindow::onNetworkPrinter(NetPrinterInfo printer)
+{
+    const QString ip = QString::fromStdString(printer.ip);
+    const QString mfg = sysutil::fromUntrustedBytes(QByteArray::fromStdString(printer.mfg));
+    const QString mdl = sysutil::fromUntrustedBytes(QByteArray::fromStdString(printer.mdl));
+    qDebug().noquote() << "ip: " + ip + " mdl: " + mdl + " mfg: " + mfg;
+    callPage(QStringLiteral("notifyNetworkPrinterByCpp"), QJsonArray{ip, mfg, mdl});
+}
+
+void MainBlkWindow::onSearchFinished()
+{
+    const int state = m_searchThread ? int(m_searchThread->state()) : 0;
+    callPage(QStringLiteral("notifyScanFinishiByCpp"), QJsonArray{state, QStringLiteral("ok")});
+    qDebug() << "m_interrupt: " << (state == PrinterSearcher::kEndedByInterrupt);
+    m_taskbar.clear();
+    TaskbarProgress::flash(hostWindow());
+}
+
+void MainBlkWindow::onSearchThreadFinished()
+{
+    PrinterSearcherThread* thread = qobject_cast<PrinterSearcherThread*>(sender());
+    if (thread && thread == m_searchThread) {
+        disconnect(thread, nullptr, this, nullptr);
+        // A search that was claimed again in the meantime keeps its thread.
+        if (thread->state() != PrinterSearcher::kRunning) {
+            thread->deleteLater();
+            m_searchThread = nullptr;
+        }
+    }
+    if (m_quitAfterSearch)
+        QCoreApplication::quit();
+}
+
+// ---- window commands --------------------------------------------------------
+
+QJsonValue MainBlkWindow::click(const QJsonArray& args)
+{
+    const QJsonValue name = jsargs::at(args, 0);
+    if (!name.isString())
+        return QJsonValue(QJsonValue::Undefined);
+    clickEvent(name.toString().toStdString());
+    return true;
+}
+
+void MainBlkWindow::clickEvent(std::string objectName)
+{
+    if (objectName == "minimizeBtn")
+        showWindow(webui::showcmd::kMinimize);
+    else if (objectName == "closeBtn")
+        closeSequence();
+}
+
+void MainBlkWindow::closeSequence()
+{
+    online::User::instance().save();
+    if (m_searchThread && m_searchThread->isRunning()) {
+        // The search stops at its next check; the application quits when its
+        // thread has finished.
+        if (QWidget* host = hostWindow())
+            host->hide();
+        m_searchThread->requestInterrupt();
+        m_quitAfterSearch = true;
+        return;
+    }
+    webui::postWindowMessage(handle(), msg::kClose);
+}
+
+QJsonValue MainBlkWindow::setUSBServiceFilter(const QJsonArray& args)
+{
+    m_usbServiceFilter.clear();
+    const QJsonValue list = jsargs::at(args, 0);
+    if (list.isArray()) {
+        for (const QJsonValue& name : list.toArray()) {
+            if (std::optional<QString> text = jsargs::toText(name, 1024))
+                m_usbServiceFilter << *text;
+        }
+    }
+    return true;
+}
+
+QJsonValue MainBlkWindow::eMsg(const QJsonArray& args)
+{
+    return online::User::instance().eMsg(args);
+}
+
+// ---- reports ----------------------------------------------------------------
+
+void MainBlkWindow::loginReport()
+{
+    const online::User& user = online::User::instance();
+    callPage(QStringLiteral("userLoginByCpp"), QJsonArray{user.isLogined(), user.record().nickname});
+    m_pageReady = true;
+    if (m_configReceived)
+        settingsReport();
+}
+
+void MainBlkWindow::settingsReport()
+{
+    // The standard edition shows every help link.
+    notifySetting(true, true, true);
+}
+
+bool MainBlkWindow::notifySetting(bool showContactUS, bool showManual, bool showCommonProblem)
+{
+    // The page answers asynchronously: the answer arrives as settingAnswered.
+    QPointer<MainBlkWindow> self(this);
+    callPage(QStringLiteral("notifySettingByCpp"),
+             QJsonArray{QStringLiteral("printer"), showContactUS, showManual, showCommonProblem},
+             [self](const QJsonValue& answer) {
+                 if (self)
+                     emit self->settingAnswered(jsargs::toBool(answer));
+             });
+    return true;
+}
+
+void MainBlkWindow::onConfigReceived()
+{
+    m_configReceived = true;
+    if (m_pageReady)
+        settingsReport();
+}
+
+void MainBlkWindow::userLogined(bool islogined, QString nickname)
+{
+    callPage(QStringLiteral("userLoginByCpp"), QJsonArray{islogined, nickname});
+}
+
+void MainBlkWindow::pciinfoResults(QString pcinfo)
+{
+    callPage(QStringLiteral("scanCbkByCpp"), QJsonArray{pcinfo});
+}
+
+void MainBlkWindow::printersInfoResults(QString printerInfo)
+{
+    callPage(QStringLiteral("enumPrinterCbkByCpp"), QJsonArray{printerInfo});
+}
+
+void MainBlkWindow::startWorker(std::function<QString(int, std::uintptr_t)> job, int mode, std::uintptr_t argument,
+                                void (MainBlkWindow::*slot)(QString))
+{
+    auto* worker = new WorkerThread(this, std::move(job), mode, argument);
+    connect(worker, &WorkerThread::resultReady, this, slot, Qt::QueuedConnection);
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    worker->start(QThread::InheritPriority);
+}
+
+// ---- window procedure ----------------------------------------------------------
+
+std::intptr_t MainBlkWindow::windowProc(const WindowMessage& message)
+{
+    switch (message.message) {
+    case msg::kSysCommand:
+        if ((message.wParam & 0xFFF0) == msg::kScClose) {
+            closeSequence();
+            return 0;
+        }
+        break;
+    case msg::kResetAllFinished:
+        callPage(QStringLiteral("notifyFinishResetAllByCpp"));
+        return 1;
+    case msg::kPrinterChanged:
+        notifyPrinterChange(message);
+        return 0;
+    case msg::kTimer:
+        if (message.wParam == msg::kInstallMonitorTimer) {
+            openInstallMonitor();
+            return 0;
+        }
+        break;
+    default:
+        break;
+    }
+    return BaseBlkWinow::windowProc(message);
+}
+
+void MainBlkWindow::onLoadFinished(bool ok)
+{
+    const int count = installedPrinterCount();
+    if (count != m_printerCount) {
+        m_printerCount = count;
+        callPage(QStringLiteral("notifyPrinterCountByCpp"), QJsonArray{count});
+    }
+    BaseBlkWinow::onLoadFinished(ok);
+}
+
+void MainBlkWindow::openInstallMonitor()
+{
+    // The install monitor window is not part of this build yet.
+    qWarning() << "MainBlkWindow: the install monitor window is not available";
+}

@@ -1,0 +1,194 @@
+// What the main page hears from the main window: search reports, login and
+// settings reports, printer changes and the end of repairs.
+
+#include "mainwindowfixture.h"
+
+#include "devicetree/devicetree.h"
+#include "discovery/printersearcherthread.h"
+#include "online/user.h"
+#include "printers/printerapi.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonObject>
+#include <QPointer>
+
+using mainwindowtest::MainWindowTest;
+
+namespace {
+
+USBPrinterInfo usbRecord(const QString& name, QStringList compatible)
+{
+    USBPrinterInfo info;
+    info.deviceClass = "Printer";
+    info.hardwareids = QStringList{"USB\\VID_03F0&PID_1853&REV_0100", "USB\\VID_03F0&PID_1853"};
+    info.compatibleids = std::move(compatible);
+    info.deviceDesc = name;
+    info.friendlyName = name;
+    info.mfg = "HP";
+    info.searchMethod = 0;
+    return info;
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, EachUsbRecordIsItsOwnCallWithSortedCompactJson)
+{
+    window->onUsbPrinters({usbRecord("A", {"USBPRINT\\HPA"}), usbRecord("B", {}), usbRecord("C", {"x"})});
+    ASSERT_TRUE(waitForCall("notifyUsbPrinterByCpp", 3));
+    const QJsonArray calls = callsOf("notifyUsbPrinterByCpp");
+    ASSERT_EQ(calls.size(), 3);
+    EXPECT_EQ(calls[1].toArray()[1].toString(),
+              R"({"compatibleids":[],"deviceDesc":"B","friendlyName":"B","hardwareids":["USB\\VID_03F0&PID_1853&REV_0100","USB\\VID_03F0&PID_1853"],"mfg":"HP","searchMethod":0})");
+    EXPECT_TRUE(calls[0].toArray()[1].toString().startsWith(R"({"compatibleids":["USBPRINT\\HPA"])"));
+}
+
+TEST_F(MainWindowTest, SearchReportsKeepTheirArgumentsAndOrder)
+{
+    window->onSearchProgress(15, 100, 2, 0, 0);
+    window->onNetworkPrinter(NetPrinterInfo{"10.203.7.20", "MFG:HP;MDL:LaserJet;", "HP", "LaserJet"});
+    window->onSearchProgress(55, 100, 0, 1, 2);
+    window->onSearchFinished();
+    ASSERT_TRUE(waitForCall("notifyScanFinishiByCpp"));
+    QJsonArray calls;
+    for (const QJsonValue& call : allCalls()) {
+        if (call.toArray()[0].toString() != "notifyPrinterCountByCpp")
+            calls.append(call);
+    }
+    QStringList order;
+    for (const QJsonValue& call : calls)
+        order << call.toArray()[0].toString();
+    EXPECT_EQ(order, QStringList({"notifyScanProgressByCpp", "notifyNetworkPrinterByCpp", "notifyScanProgressByCpp",
+                                  "notifyScanFinishiByCpp"}));
+    EXPECT_EQ(calls[0].toArray(), QJsonArray({"notifyScanProgressByCpp", 15, 100, 2, 0, 0}));
+    EXPECT_EQ(calls[1].toArray(), QJsonArray({"notifyNetworkPrinterByCpp", "10.203.7.20", "HP", "LaserJet"}));
+    EXPECT_EQ(calls[2].toArray(), QJsonArray({"notifyScanProgressByCpp", 55, 100, 0, 1, 2}));
+    EXPECT_EQ(calls[3].toArray(), QJsonArray({"notifyScanFinishiByCpp", 0, "ok"}));
+    EXPECT_FALSE(window->taskbar().visible()) << "the finished search removes the task bar progress";
+}
+
+TEST_F(MainWindowTest, NetworkPrinterTextFromTheWireIsMadeSafe)
+{
+    window->onNetworkPrinter(NetPrinterInfo{"10.203.7.21", "", std::string("Bad\xff\xfeMaker"), "M"});
+    ASSERT_TRUE(waitForCall("notifyNetworkPrinterByCpp"));
+    const QString mfg = callsOf("notifyNetworkPrinterByCpp")[0].toArray()[2].toString();
+    EXPECT_TRUE(mfg.startsWith("Bad"));
+    EXPECT_TRUE(mfg.contains(QChar(0xFFFD)));
+}
+
+TEST_F(MainWindowTest, UsbDeviceReportTakesOwnershipOfTreeAndList)
+{
+    // An empty snapshot: nothing to report, and both objects are freed here
+    // (the sanitizer build would report them otherwise).
+    window->onUsbDevices(new DeviceTree(devicetree::HardwareDatabase::empty()), new std::vector<DeviceItem*>());
+    window->onUsbDevices(nullptr, nullptr);
+    EXPECT_TRUE(callsOf("notifyUsbPrinterByCpp2").isEmpty());
+}
+
+TEST_F(MainWindowTest, SettingsFollowTheLoginReportWhicheverArrivesFirst)
+{
+    // Page first, configuration later.
+    EXPECT_EQ(command("eMsg('loadedjs')"), QJsonValue(true));
+    ASSERT_TRUE(waitForCall("userLoginByCpp"));
+    EXPECT_TRUE(callsOf("notifySettingByCpp").isEmpty());
+    std::optional<bool> answer;
+    QObject::connect(window, &MainBlkWindow::settingAnswered, [&answer](bool value) { answer = value; });
+    window->onConfigReceived();
+    ASSERT_TRUE(waitForCall("notifySettingByCpp"));
+    EXPECT_EQ(callsOf("notifySettingByCpp")[0].toArray(), QJsonArray({"notifySettingByCpp", "printer", true, true, true}));
+    EXPECT_TRUE(testsupport::waitFor([&] { return answer.has_value(); }));
+    EXPECT_TRUE(*answer);
+    const QJsonArray login = callsOf("userLoginByCpp")[0].toArray();
+    EXPECT_EQ(login.size(), 3);
+    EXPECT_EQ(login[1], QJsonValue(false));
+}
+
+TEST_F(MainWindowTest, ConfigurationBeforeThePageGivesSettingsRightAfterLogin)
+{
+    window->onConfigReceived();
+    EXPECT_TRUE(callsOf("notifySettingByCpp").isEmpty()) << "the page is not ready yet";
+    command("eMsg('loadedjs')");
+    ASSERT_TRUE(waitForCall("notifySettingByCpp"));
+    QStringList order;
+    for (const QJsonValue& call : allCalls())
+        order << call.toArray()[0].toString();
+    EXPECT_EQ(order.indexOf("userLoginByCpp") + 1, order.indexOf("notifySettingByCpp"));
+}
+
+TEST_F(MainWindowTest, PrinterCountIsReportedOnlyWhenItChanges)
+{
+    // No scheduler at CUPS_SERVER: the count is 0, reported once for the first
+    // load and not again for a reload.
+    ASSERT_TRUE(waitForCall("notifyPrinterCountByCpp"));
+    EXPECT_EQ(callsOf("notifyPrinterCountByCpp")[0].toArray(), QJsonArray({"notifyPrinterCountByCpp", 0}));
+    window->loadUrl(MainBlkWindow::mainPageUrl());
+    ASSERT_TRUE(testsupport::waitFor([this] { return page("typeof calls").toString() == "object"; }));
+    EXPECT_TRUE(callsOf("notifyPrinterCountByCpp").isEmpty());
+}
+
+TEST_F(MainWindowTest, WindowMessagesBecomePageCalls)
+{
+    auto change = std::make_shared<PrinterAPI::PrinterChange>();
+    change->changed = 0x1;
+    change->printerName = "Office Laser";
+    webui::postWindowMessage(window->handle(), webui::msg::kPrinterChanged, 0x1, 0, change);
+    change.reset();
+    webui::postWindowMessage(window->handle(), webui::msg::kResetAllFinished);
+    ASSERT_TRUE(waitForCall("notifyFinishResetAllByCpp"));
+    const QJsonArray changes = callsOf("notifyPrinterChangeByCpp");
+    ASSERT_EQ(changes.size(), 1);
+    const QJsonObject object = changes[0].toArray()[1].toObject();
+    EXPECT_EQ(object.value("printerName").toString(), "Office Laser");
+    EXPECT_EQ(object.value("dwChanged").toInt(), 1);
+    EXPECT_EQ(callsOf("notifyFinishResetAllByCpp")[0].toArray().size(), 1) << "called without arguments";
+}
+
+TEST_F(MainWindowTest, WorkerJobsReachTheirCallbacks)
+{
+    command("enumPrinters(0)");
+    command("eMsg('scan')");
+    ASSERT_TRUE(waitForCall("enumPrinterCbkByCpp"));
+    ASSERT_TRUE(waitForCall("scanCbkByCpp"));
+    EXPECT_EQ(callsOf("enumPrinterCbkByCpp")[0].toArray(), QJsonArray({"enumPrinterCbkByCpp", "[]"}))
+        << "no scheduler: an empty list, promptly";
+    const QJsonObject summary =
+        QJsonDocument::fromJson(callsOf("scanCbkByCpp")[0].toArray()[1].toString().toUtf8()).object();
+    EXPECT_TRUE(summary.contains("host"));
+    EXPECT_TRUE(summary.contains("bit"));
+}
+
+TEST_F(MainWindowTest, ASearchWithoutDevicesOrNetworkReportsItsStepsAndEnds)
+{
+    // Two requests in one page script: the second comes while the first
+    // search is running.
+    EXPECT_EQ(command("JSON.stringify([startScan(), startScan()])"), QJsonValue("[0,1]"));
+    ASSERT_TRUE(waitForCall("notifyScanFinishiByCpp"));
+    QList<int> steps;
+    for (const QJsonValue& call : callsOf("notifyScanProgressByCpp"))
+        steps << call.toArray()[1].toInt();
+    EXPECT_EQ(steps, QList<int>({1, 3, 3, 3, 5, 15}));
+    EXPECT_EQ(callsOf("notifyScanFinishiByCpp")[0].toArray(), QJsonArray({"notifyScanFinishiByCpp", 0, "ok"}));
+    // Once finished, the same command starts a new search.
+    ASSERT_TRUE(testsupport::waitFor([this] { return !window->searchThread(); }));
+    EXPECT_EQ(command("startScan()"), QJsonValue(0));
+    ASSERT_TRUE(waitForCall("notifyScanFinishiByCpp", 2));
+}
+
+TEST_F(MainWindowTest, InterruptWithoutASearchTouchesNothing)
+{
+    EXPECT_EQ(command("interrupt()"), QJsonValue(true));
+    window->setInterrupt();
+    EXPECT_EQ(window->searchThread(), nullptr);
+}
+
+TEST_F(MainWindowTest, CloseButtonSavesTheUserFileAndClosesTheWindow)
+{
+    const QString file = online::User::instance().dataFilePath();
+    QDir().mkpath(QFileInfo(file).absolutePath());  // the user record outlives each test's home
+    QFile::remove(file);
+    QPointer<MainBlkWindow> guard(window);
+    EXPECT_EQ(command("click('closeBtn')"), QJsonValue(true));
+    EXPECT_TRUE(QFile::exists(file));
+    EXPECT_TRUE(testsupport::waitFor([&guard] { return !guard || guard->isDestroyed(); }));
+}
