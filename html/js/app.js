@@ -3,28 +3,22 @@
 (function (global) {
   'use strict';
   var K = global.Korvane;
-  var panels = [];
-
-  // A feature module adds its panel: { id, titleKey, build(container) }.
+  var el = K.ui.el;
+  // Feature modules, loaded before this file, registered their panels.
+  var panels = K.panels;
+  var started = false;
   function registerPanel(panel) { panels.push(panel); }
 
-  function el(tag, attrs, children) {
-    var node = document.createElement(tag);
-    Object.keys(attrs || {}).forEach(function (k) {
-      if (k === 'text') node.textContent = attrs[k];
-      else if (k === 'onclick') node.addEventListener('click', attrs[k]);
-      else node.setAttribute(k, attrs[k]);
-    });
-    (children || []).forEach(function (c) { if (c) node.appendChild(c); });
-    return node;
-  }
-
-  function show(id) {
+  function show(id, focusTab) {
     panels.forEach(function (p) {
       var selected = p.id === id;
       p.section.hidden = !selected;
       p.button.setAttribute('aria-selected', selected ? 'true' : 'false');
       p.button.tabIndex = selected ? 0 : -1;
+      if (selected && focusTab) p.button.focus();
+      if (selected && typeof p.onShow === 'function') {
+        try { p.onShow(); } catch (e) { K.log('error', p.id + ' onShow: ' + e); }
+      }
     });
     try { localStorage.setItem('korvane.panel', id); } catch (e) { /* storage off */ }
   }
@@ -33,78 +27,104 @@
     var nav = document.getElementById('nav');
     var main = document.getElementById('panels');
     panels.forEach(function (p, index) {
-      p.button = el('button', { role: 'tab', id: 'tab-' + p.id, 'aria-controls': 'panel-' + p.id,
-                                'data-i18n': p.titleKey, onclick: function () { show(p.id); } });
+      p.button = el('button', { type: 'button', role: 'tab', id: 'tab-' + p.id, 'aria-controls': 'panel-' + p.id,
+                                i18n: p.titleKey, onclick: function () { show(p.id); } });
       p.button.addEventListener('keydown', function (e) {
-        var step = e.key === 'ArrowDown' ? 1 : e.key === 'ArrowUp' ? -1 : 0;
-        if (!step) return;
-        var next = panels[(index + step + panels.length) % panels.length];
-        show(next.id);
-        next.button.focus();
+        var next = null;
+        if (e.key === 'ArrowDown' || e.key === 'ArrowRight') next = panels[(index + 1) % panels.length];
+        else if (e.key === 'ArrowUp' || e.key === 'ArrowLeft') next = panels[(index - 1 + panels.length) % panels.length];
+        else if (e.key === 'Home') next = panels[0];
+        else if (e.key === 'End') next = panels[panels.length - 1];
+        if (!next) return;
+        show(next.id, true);
         e.preventDefault();
       });
       nav.appendChild(p.button);
-      p.section = el('section', { role: 'tabpanel', id: 'panel-' + p.id, 'aria-labelledby': 'tab-' + p.id });
+      p.section = el('section', { role: 'tabpanel', id: 'panel-' + p.id, 'aria-labelledby': 'tab-' + p.id, tabindex: '-1' });
       main.appendChild(p.section);
-      p.build(p.section);
+      // One broken panel must not take the others (or the "loadedjs" report) with it.
+      try { p.build(p.section); } catch (e) {
+        K.log('error', p.id + ' build: ' + (e && e.stack || e));
+        p.section.appendChild(el('p', { 'class': 'notice error', role: 'alert', i18n: 'common.panelBroken' }));
+      }
     });
     var saved = null;
     try { saved = localStorage.getItem('korvane.panel'); } catch (e) { saved = null; }
-    show(panels.some(function (p) { return p.id === saved; }) ? saved : panels[0].id);
+    if (panels.length) show(panels.some(function (p) { return p.id === saved; }) ? saved : panels[0].id);
   }
 
   function buildTitleBar() {
-    document.getElementById('btn-min').addEventListener('click', function () { K.call('click', 'minimizeBtn'); });
-    document.getElementById('btn-close').addEventListener('click', function () { K.call('click', 'closeBtn'); });
+    var min = document.getElementById('btn-min');
+    var close = document.getElementById('btn-close');
+    min.addEventListener('click', function () { K.call('click', 'minimizeBtn'); });
+    close.addEventListener('click', function () { K.call('click', 'closeBtn'); });
+    if (!K.available('click')) {
+      min.disabled = true;
+      close.disabled = true;
+    }
   }
 
   function buildLogin() {
     var badge = document.getElementById('login-state');
     var state = { in: false, name: '' };
-    function render() { badge.textContent = state.in ? K.t('login.in', state.name || '') : K.t('login.out'); }
+    function render() {
+      if (state.in && state.name) K.ui.setText(badge, 'login.in', [state.name]);
+      else if (state.in) K.ui.setText(badge, 'login.inNoName');
+      else K.ui.setText(badge, 'login.out');
+    }
     K.on('userLoginByCpp', function (loggedIn, nickname) {
-      state.in = !!loggedIn;
-      state.name = typeof nickname === 'string' ? nickname : '';
+      state.in = loggedIn === true;
+      state.name = typeof nickname === 'string' ? K.model.common.text(nickname, 40) : '';
       render();
     });
-    K.i18n.onChange(render);
+    if (K.available('isLogin')) state.in = K.call('isLogin') === true;
     render();
+    K.login = { state: function () { return { in: state.in, name: state.name }; } };
   }
 
-  registerPanel({
-    id: 'log', titleKey: 'nav.log',
-    build: function (section) {
-      var list = el('ol', { class: 'log', 'aria-live': 'polite' });
-      var empty = el('p', { class: 'muted', 'data-i18n': 'log.empty' });
-      section.appendChild(el('div', { class: 'panel-head' }, [
-        el('h2', { 'data-i18n': 'log.heading' }),
-        el('button', { 'data-i18n': 'log.clear', onclick: function () { list.innerHTML = ''; empty.hidden = false; } })
-      ]));
-      section.appendChild(empty);
-      section.appendChild(list);
-      K.onLog(function (line) {
-        empty.hidden = true;
-        var text = line.text + (line.args !== undefined ? ' ' + K.json(line.args) : '');
-        var item = el('li', { class: 'log-' + line.kind }, [
-          el('time', { text: line.time.toLocaleTimeString() }), el('span', { text: ' ' + text })]);
-        list.insertBefore(item, list.firstChild);
-        while (list.childNodes.length > 500) list.removeChild(list.lastChild);
-      });
-    }
-  });
+  function logPanel() {
+    return {
+      id: 'log', titleKey: 'nav.log',
+      build: function (section) {
+        var list = el('ol', { 'class': 'log', id: 'log-list', 'aria-live': 'off' });
+        var empty = el('p', { 'class': 'muted', id: 'log-empty', i18n: 'log.empty' });
+        section.appendChild(el('div', { 'class': 'panel-head' }, [
+          el('h2', { i18n: 'log.heading' }),
+          el('button', { type: 'button', id: 'log-clear', i18n: 'log.clear',
+                         onclick: function () { K.ui.clear(list); empty.hidden = false; } })
+        ]));
+        section.appendChild(el('p', { 'class': 'muted', i18n: 'log.hint' }));
+        section.appendChild(empty);
+        section.appendChild(list);
+        K.onLog(function (line) {
+          empty.hidden = true;
+          var text = line.text + (line.args !== undefined ? ' ' + K.json(line.args) : '');
+          var item = el('li', { 'class': 'log-' + line.kind }, [
+            el('time', { text: line.time.toLocaleTimeString() }), el('span', { text: ' ' + K.model.common.shorten(text, 2000) })]);
+          if (list.firstChild) list.insertBefore(item, list.firstChild);
+          else list.appendChild(item);
+          while (list.childNodes && list.childNodes.length > 500) list.removeChild(list.lastChild);
+        });
+      }
+    };
+  }
 
   function start() {
-    buildTitleBar();
-    buildLogin();
+    if (started) return;
+    started = true;
+    K.i18n.apply();
+    try { buildTitleBar(); } catch (e) { K.log('error', 'title bar: ' + e); }
+    try { buildLogin(); } catch (e) { K.log('error', 'login: ' + e); }
+    registerPanel(logPanel());
     buildNavigation();
     K.i18n.apply();
+    var offline = document.getElementById('offline-note');
+    if (offline) offline.hidden = K.available('eMsg');
     // The program answers with the sign-in state and, once the back end's
     // configuration is known, the help links to show.
     K.call('eMsg', 'loadedjs');
   }
 
-  K.registerPanel = registerPanel;
-  K.el = el;
   K.showPanel = show;
   if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', start);
   else start();

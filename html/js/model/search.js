@@ -1,0 +1,184 @@
+// The printer search: start answers, progress phases, the USB and network
+// reports turned into one list of found printers, and where a driver package
+// for a maker can be downloaded.
+(function (root, factory) {
+  if (typeof module === 'object' && module.exports) module.exports = factory(require('./common.js'));
+  else { root.Korvane.model.search = factory(root.Korvane.model.common); }
+})(this, function (common) {
+  'use strict';
+
+  var PROGRESS_EVENT = { HOST_QUERIED: 0, NETWORK_STARTED: 1, SWEEP_DONE: 2, USB_STARTED: 3, USB_STEP: 4 };
+
+  function startOutcome(result) {
+    if (result === 0) return { ok: true, key: 'search.started' };
+    if (result === 1) return { ok: false, key: 'search.busy' };
+    if (result === 2) return { ok: false, key: 'search.connectFailed' };
+    return { ok: false, key: 'common.unavailable' };
+  }
+
+  // The five numbers of "notifyScanProgressByCpp" as a bar value and a sentence.
+  function progressPhase(current, total, event, curMachine, totalMachine) {
+    var phase;
+    switch (Number(event)) {
+    case PROGRESS_EVENT.USB_STARTED: phase = { key: 'phase.usbStarted', args: [] }; break;
+    case PROGRESS_EVENT.USB_STEP: phase = { key: 'phase.usbStep', args: [] }; break;
+    case PROGRESS_EVENT.NETWORK_STARTED: phase = { key: 'phase.networkStarted', args: [] }; break;
+    case PROGRESS_EVENT.SWEEP_DONE: phase = { key: 'phase.sweepDone', args: [] }; break;
+    case PROGRESS_EVENT.HOST_QUERIED:
+      phase = Number(totalMachine) > 0
+        ? { key: 'phase.hostQueried', args: [Math.max(0, Math.min(Number(curMachine) || 0, Number(totalMachine))), Number(totalMachine)] }
+        : { key: 'phase.working', args: [] };
+      break;
+    default: phase = { key: 'phase.working', args: [] };
+    }
+    phase.percent = common.percent(current, total);
+    if (phase.percent === null) phase.percent = 0;
+    return phase;
+  }
+
+  function finishOutcome(state, found) {
+    var stopped = Number(state) === 1;
+    var count = found || 0;
+    if (stopped) return { key: 'search.stopped', args: [count] };
+    return count ? { key: 'search.finished', args: [count] } : { key: 'search.finishedNone', args: [] };
+  }
+
+  function vidPid(id) {
+    var m = /VID_([0-9A-F]{4})&PID_([0-9A-F]{4})/i.exec(typeof id === 'string' ? id : '');
+    return m ? (m[1] + ':' + m[2]).toUpperCase() : '';
+  }
+
+  function strings(list) {
+    return Array.isArray(list) ? list.filter(function (s) { return typeof s === 'string' && s; }) : [];
+  }
+
+  // One record of "notifyUsbPrinterByCpp"; null when the text is not one.
+  function parseUsbRecord(text) {
+    var r;
+    try { r = JSON.parse(text); } catch (e) { return null; }
+    if (!r || typeof r !== 'object' || Array.isArray(r)) return null;
+    var hardware = strings(r.hardwareids);
+    var method = Number(r.searchMethod);
+    var name = common.text(r.friendlyName, 120) || common.text(r.deviceDesc, 120) || hardware[0] || '';
+    if (!name) return null;
+    var id = '';
+    hardware.some(function (h) { id = vidPid(h); return !!id; });
+    return {
+      kind: 'usb',
+      name: name,
+      maker: common.text(r.mfg, 80),
+      method: method,
+      hasDriver: method !== 3,
+      ids: hardware.slice(0, 8),
+      vidPid: id,
+      key: id ? 'usb:' + id : 'usbid:' + (hardware[0] || name).toLowerCase()
+    };
+  }
+
+  // The device objects of "notifyUsbPrinterByCpp2": the first is the device
+  // itself, the rest are its interfaces and their children.
+  function parseUsbDevice(nodes) {
+    if (!Array.isArray(nodes) || !nodes.length) return null;
+    var valid = nodes.filter(function (n) { return n && typeof n === 'object'; });
+    if (!valid.length) return null;
+    var first = valid[0];
+    var maker = '';
+    valid.some(function (n) { maker = common.text(n.Manu, 80); return !!maker; });
+    var id = vidPid(first.Hardwareid) || vidPid(first.Instanceid);
+    var printer = valid.some(function (n) { return n.Class === 'Printer' || n.Service === 'usbprint'; });
+    var name = common.text(first.Name, 120) || common.text(first.Hardwareid, 120) || common.text(first.Instanceid, 120);
+    if (!name) return null;
+    return {
+      kind: 'usbdev',
+      name: name,
+      maker: maker,
+      hasDriver: valid.some(function (n) { return typeof n.Service === 'string' && n.Service !== ''; }),
+      isPrinter: printer,
+      services: valid.map(function (n) { return common.text(n.Service, 40); }).filter(Boolean),
+      ids: [common.text(first.Hardwareid, 200), common.text(first.Instanceid, 200)].filter(Boolean),
+      vidPid: id,
+      key: id ? 'usb:' + id : 'usbid:' + String(first.Instanceid || name).toLowerCase()
+    };
+  }
+
+  function parseNetworkPrinter(ip, mfg, mdl) {
+    var address = common.text(ip, 64);
+    if (!address) return null;
+    var maker = common.text(mfg, 80);
+    var model = common.text(mdl, 120);
+    return {
+      kind: 'net',
+      name: model ? (maker && model.toLowerCase().indexOf(maker.toLowerCase()) !== 0 ? maker + ' ' + model : model)
+                  : (maker || address),
+      maker: maker,
+      model: model,
+      ip: address,
+      hasDriver: null,
+      key: 'net:' + address
+    };
+  }
+
+  // Adds a found printer to the list; a device reported by both USB reports
+  // is kept once, the richer details winning.
+  function addFound(list, item) {
+    if (!item) return { list: list, added: false };
+    var out = list.slice();
+    for (var i = 0; i < out.length; i++) {
+      if (out[i].key !== item.key) continue;
+      var merged = {};
+      Object.keys(out[i]).forEach(function (k) { merged[k] = out[i][k]; });
+      Object.keys(item).forEach(function (k) {
+        if (item[k] !== '' && item[k] !== null && item[k] !== undefined && !(Array.isArray(item[k]) && !item[k].length)) merged[k] = item[k];
+      });
+      if (out[i].kind === 'usb') { merged.kind = 'usb'; merged.name = out[i].name; }
+      merged.hasDriver = !!(out[i].hasDriver || item.hasDriver);
+      out[i] = merged;
+      return { list: out, added: false };
+    }
+    out.push(item);
+    return { list: out, added: true };
+  }
+
+  // Makers whose Linux driver package has a stable download address.
+  var DRIVER_PACKAGES = [
+    { pattern: /^(hp|hewlett[- ]?packard)\b/i, url: 'https://sourceforge.net/projects/hplip/files/latest/download',
+      fallbackName: 'hplip' },
+    { pattern: /^brother\b/i, url: 'https://download.brother.com/welcome/dlf006893/linux-brprinter-installer-2.2.4-1.gz',
+      fallbackName: 'linux-brprinter-installer' }
+  ];
+
+  function driverPackageFor(maker, name) {
+    var candidates = [maker, name].filter(function (s) { return typeof s === 'string' && s; });
+    for (var i = 0; i < DRIVER_PACKAGES.length; i++) {
+      for (var j = 0; j < candidates.length; j++) {
+        if (DRIVER_PACKAGES[i].pattern.test(candidates[j].trim())) {
+          return { url: DRIVER_PACKAGES[i].url, fallbackName: DRIVER_PACKAGES[i].fallbackName };
+        }
+      }
+    }
+    return null;
+  }
+
+  function methodKey(item) {
+    if (item.kind === 'net') return 'found.network';
+    if (item.kind === 'usbdev') return item.hasDriver ? 'found.usbDevice' : 'found.usbNoDriver';
+    if (item.method === 0) return 'found.usbInstalled';
+    if (item.method === 1) return 'found.usbSoftware';
+    return 'found.usbNoDriver';
+  }
+
+  return {
+    PROGRESS_EVENT: PROGRESS_EVENT,
+    DRIVER_PACKAGES: DRIVER_PACKAGES,
+    startOutcome: startOutcome,
+    progressPhase: progressPhase,
+    finishOutcome: finishOutcome,
+    vidPid: vidPid,
+    parseUsbRecord: parseUsbRecord,
+    parseUsbDevice: parseUsbDevice,
+    parseNetworkPrinter: parseNetworkPrinter,
+    addFound: addFound,
+    driverPackageFor: driverPackageFor,
+    methodKey: methodKey
+  };
+});

@@ -1,0 +1,151 @@
+// Search panel: starts and stops the printer search, shows its progress in
+// words, and lists the USB and network printers as they are reported, with a
+// driver download where one is known.
+(function (global) {
+  'use strict';
+  var K = global.Korvane;
+  var model = K.model.search;
+  var ui = K.ui;
+  var el = ui.el;
+
+  var found = [];
+  var running = false;
+  var stopping = false;
+  var nodes = {};
+
+  function setRunning(on) {
+    running = on;
+    nodes.start.disabled = on || !K.available('startScan');
+    nodes.stop.disabled = !on || !K.available('interrupt');
+    nodes.progress.hidden = !on && nodes.progress.value === 0;
+    nodes.section.setAttribute('aria-busy', on ? 'true' : 'false');
+  }
+
+  function start() {
+    var result = K.call('startScan');
+    var outcome = model.startOutcome(result);
+    if (!outcome.ok) {
+      var parts = [{ key: outcome.key }];
+      if (outcome.key === 'search.connectFailed') parts.push({ key: 'advice.restartProgram' });
+      ui.notice(nodes.notice, result === 1 ? 'warn' : 'error', parts);
+      if (result === 1) setRunning(true);
+      return;
+    }
+    found = [];
+    stopping = false;
+    render();
+    nodes.progress.value = 0;
+    nodes.progress.removeAttribute && nodes.progress.removeAttribute('value');
+    ui.setText(nodes.phase, 'phase.starting');
+    ui.notice(nodes.notice, 'busy', { key: outcome.key });
+    setRunning(true);
+  }
+
+  function stop() {
+    if (K.call('interrupt') === undefined) { ui.notice(nodes.notice, 'warn', { key: 'common.unavailable' }); return; }
+    stopping = true;
+    nodes.stop.disabled = true;
+    ui.notice(nodes.notice, 'busy', { key: 'search.stopping' });
+  }
+
+  function onProgress(current, total, event, cur, totalMachines) {
+    if (!running) setRunning(true);
+    var phase = model.progressPhase(current, total, event, cur, totalMachines);
+    nodes.progress.hidden = false;
+    nodes.progress.value = phase.percent;
+    nodes.progress.setAttribute('aria-valuetext', K.t('search.percent', phase.percent));
+    ui.setText(nodes.phase, phase.key, phase.args);
+  }
+
+  function onFinish(state) {
+    var outcome = model.finishOutcome(state, found.length);
+    setRunning(false);
+    if (Number(state) !== 1) nodes.progress.value = 100;
+    ui.setText(nodes.phase, Number(state) === 1 ? 'phase.stopped' : 'phase.done');
+    var parts = [{ key: outcome.key, args: outcome.args }];
+    if (!found.length && Number(state) !== 1) parts.push({ key: 'search.noneAdvice' });
+    ui.notice(nodes.notice, Number(state) === 1 ? 'info' : 'ok', parts);
+    stopping = false;
+  }
+
+  function add(item) {
+    var r = model.addFound(found, item);
+    found = r.list;
+    render();
+  }
+
+  function installDriver(item, pkg) {
+    if (!K.downloads) return;
+    K.downloads.start(pkg.url, pkg.fallbackName, item.maker || item.name);
+    K.showPanel('downloads', true);
+  }
+
+  function row(item) {
+    // A printer whose driver is already installed needs no download.
+    var pkg = item.hasDriver === true ? null : model.driverPackageFor(item.maker, item.name);
+    var where = item.kind === 'net' ? el('td', { i18n: 'found.at', args: [item.ip] })
+                                    : el('td', { i18n: 'found.usb', args: [item.vidPid || '—'] });
+    var driver = item.kind === 'net' ? el('td', { i18n: 'found.driverUnknown' })
+                                     : el('td', { 'class': item.hasDriver ? 'ok-text' : 'warn-text',
+                                                  i18n: item.hasDriver ? 'found.driverYes' : 'found.driverNo' });
+    var next;
+    if (pkg) {
+      next = ui.needs(el('button', { type: 'button', 'data-action': 'install-driver', 'data-key': item.key,
+                                     i18n: 'found.install', onclick: function () { installDriver(item, pkg); } }), 'Down');
+    } else if (item.kind === 'net') {
+      next = el('span', { 'class': 'muted', i18n: 'found.addNetwork' });
+    } else {
+      next = el('span', { 'class': 'muted', i18n: item.hasDriver ? 'found.ready' : 'found.noPackage' });
+    }
+    var title = el('td', {}, [el('strong', { text: item.name }),
+                              item.maker && item.name.indexOf(item.maker) < 0 ? el('span', { 'class': 'muted', text: ' · ' + item.maker }) : null,
+                              el('br'), el('small', { 'class': 'muted', i18n: model.methodKey(item) })]);
+    return el('tr', { 'data-key': item.key }, [title, where, driver, el('td', {}, [next])]);
+  }
+
+  function render() {
+    ui.clear(nodes.rows);
+    ui.setText(nodes.count, 'search.count', [found.length]);
+    nodes.table.hidden = !found.length;
+    found.forEach(function (item) { nodes.rows.appendChild(row(item)); });
+  }
+
+  K.registerPanel({
+    id: 'search', titleKey: 'nav.search',
+    build: function (section) {
+      nodes.section = section;
+      nodes.start = el('button', { type: 'button', id: 'search-start', 'class': 'primary', i18n: 'search.start', onclick: start });
+      nodes.stop = el('button', { type: 'button', id: 'search-stop', i18n: 'search.stop', onclick: stop, disabled: true });
+      section.appendChild(el('div', { 'class': 'panel-head' }, [
+        el('h2', { i18n: 'search.heading' }), el('span', { 'class': 'buttons' }, [nodes.start, nodes.stop])]));
+      section.appendChild(el('p', { 'class': 'muted', i18n: 'search.intro' }));
+      nodes.phase = el('p', { id: 'search-phase', 'aria-live': 'polite', i18n: 'phase.idle' });
+      nodes.progress = el('progress', { id: 'search-progress', max: '100', value: '0', 'aria-labelledby': 'search-phase', hidden: true });
+      section.appendChild(nodes.progress);
+      section.appendChild(nodes.phase);
+      nodes.notice = el('div', { id: 'search-notice', 'aria-live': 'polite' });
+      section.appendChild(nodes.notice);
+      nodes.count = el('h3', { id: 'search-count' });
+      section.appendChild(nodes.count);
+      nodes.rows = el('tbody', { id: 'search-results' });
+      nodes.table = el('table', { id: 'search-table', 'aria-labelledby': 'search-count' }, [
+        el('thead', {}, [el('tr', {}, [el('th', { scope: 'col', i18n: 'found.col.printer' }),
+                                        el('th', { scope: 'col', i18n: 'found.col.connection' }),
+                                        el('th', { scope: 'col', i18n: 'found.col.driver' }),
+                                        el('th', { scope: 'col', i18n: 'found.col.next' })])]),
+        nodes.rows]);
+      section.appendChild(nodes.table);
+      if (!K.available('startScan')) ui.notice(nodes.notice, 'warn', { key: 'common.unavailable' });
+
+      K.on('notifyScanProgressByCpp', onProgress);
+      K.on('notifyUsbPrinterByCpp', function (text) { add(model.parseUsbRecord(text)); });
+      K.on('notifyUsbPrinterByCpp2', function (nodesOfDevice) { add(model.parseUsbDevice(nodesOfDevice)); });
+      K.on('notifyNetworkPrinterByCpp', function (ip, mfg, mdl) { add(model.parseNetworkPrinter(ip, mfg, mdl)); });
+      K.on('notifyScanFinishiByCpp', onFinish);
+      setRunning(false);
+      render();
+    }
+  });
+
+  K.search = { found: function () { return found.slice(); }, running: function () { return running || stopping; } };
+})(this);

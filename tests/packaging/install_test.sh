@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Installs the build into a scratch root (and, with --deb, builds the Debian
+# package and unpacks it there instead), checks the layout and metadata, and
+# starts the installed program headless until its main page reports in.
+#   install_test.sh BUILD_DIR [--deb]
+set -euo pipefail
+build=$1
+mode=${2:-install}
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+if [ "$mode" = --deb ]; then
+  (cd "$build" && cpack -G DEB -B "$scratch/pkg" >/dev/null)
+  deb=$(ls "$scratch"/pkg/*.deb)
+  dpkg-deb --info "$deb" | grep -q 'Depends:.*libqt5webenginewidgets5' || { echo "FAIL: package lacks its Qt WebEngine dependency"; exit 1; }
+  dpkg -x "$deb" "$scratch/root"
+  prefix="$scratch/root/usr"
+else
+  DESTDIR="$scratch/root" cmake --install "$build" --prefix /usr >/dev/null
+  prefix="$scratch/root/usr"
+fi
+
+lib="$prefix/lib/korvane"
+for f in korvane salvane dumper html/index.html html/installmonitor.html languages/lang_zh_CN.qm; do
+  [ -e "$lib/$f" ] || { echo "FAIL: $lib/$f missing"; exit 1; }
+done
+[ "$(readlink "$prefix/bin/korvane")" = ../lib/korvane/korvane ] || { echo "FAIL: bin/korvane is not the launcher link"; exit 1; }
+desktop-file-validate "$prefix/share/applications/korvane.desktop"
+appstreamcli validate --no-net --pedantic "$prefix/share/metainfo/com.velmora.Korvane.metainfo.xml" >/dev/null
+[ -f "$prefix/share/icons/hicolor/scalable/apps/korvane.svg" ] || { echo "FAIL: icon missing"; exit 1; }
+
+# Start it from its installed place; it must find its pages beside itself.
+home="$scratch/home"
+mkdir -p "$home"
+log="$scratch/run.log"
+env -i PATH=/usr/bin:/bin HOME="$home" XDG_RUNTIME_DIR="$home" QT_QPA_PLATFORM=offscreen \
+    QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --no-sandbox" \
+    CUPS_SERVER="$scratch/no-scheduler.sock" QT_LOGGING_RULES="default.debug=true" \
+    "$prefix/bin/korvane" >"$log" 2>&1 &
+pid=$!
+for _ in $(seq 1 120); do
+  grep -q 'userLoginByCpp' "$log" && break
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.5
+done
+kill "$pid" 2>/dev/null || true
+wait "$pid" 2>/dev/null || true
+if ! grep -q 'userLoginByCpp' "$log"; then
+  echo "FAIL: the installed program's main page never reported in"; tail -20 "$log"; exit 1
+fi
+echo "installed layout, metadata and start: ok ($mode)"
