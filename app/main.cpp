@@ -56,7 +56,9 @@ int main(int argc, char* argv[])
     const QString missing = webui::webEngineProblem();
     if (!missing.isEmpty()) {
         std::fprintf(stderr, "korvane: the web engine cannot start: %s is missing\n", qPrintable(missing));
-        QMessageBox::critical(nullptr, missing, QStringLiteral("wke api not found"));
+        QMessageBox::critical(nullptr, missing,
+                              QStringLiteral("wke api not found\n")
+                                  + QCoreApplication::translate("app", "The web engine could not start."));
         return 0;
     }
 
