@@ -189,6 +189,12 @@ test('USB and network reports become one list', () => {
   assert.equal(dev.isPrinter, true);
   assert.equal(dev.hasDriver, true);
   assert.equal(search.parseUsbDevice([]), null);
+  const serial = search.parseUsbDevice([{ Name: 'Dual Serial Adapter', Manu: 'Acme', Service: 'ftdi_sio', Class: 'usb',
+                                          Hardwareid: 'USB\\VID_0403&PID_6010&REV_0700', Instanceid: 'USB\\VID_0403&PID_6010\\A1' }]);
+  assert.equal(search.addFound([], serial).added, false, 'a device with its own non-printer driver is not a printer');
+  const driverless = search.parseUsbDevice([{ Name: 'Unknown', Manu: '', Service: '', Class: 'usb',
+                                              Hardwareid: 'USB\\VID_1234&PID_5678', Instanceid: 'USB\\VID_1234&PID_5678\\B2' }]);
+  assert.equal(search.addFound([], driverless).added, true, 'a driverless device may be a printer');
   assert.equal(search.parseUsbDevice('x'), null);
 
   let list = search.addFound([], rec).list;

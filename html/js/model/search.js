@@ -122,6 +122,10 @@
   // is kept once, the richer details winning.
   function addFound(list, item) {
     if (!item) return { list: list, added: false };
+    // A USB device that runs with a driver of its own and shows no printer
+    // interface (a serial adapter, a camera) is no printer; one without any
+    // driver may be a printer waiting for its driver, so it stays.
+    if (item.kind === 'usbdev' && item.hasDriver && !item.isPrinter) return { list: list, added: false };
     var out = list.slice();
     for (var i = 0; i < out.length; i++) {
       if (out[i].key !== item.key) continue;
