@@ -2,18 +2,13 @@
 // Process-wide values set at start-up, and the start-up itself: main() and
 // the end-to-end tests run the same sequence.
 
+#include "app/productinfo.h"
+
 #include <QString>
 
 class MainBlkWindow;
 
 namespace app {
-
-constexpr const char* kVersion = "7.0.0.0";
-constexpr const char* kOrganization = "Velmora";
-constexpr const char* kApplicationName = "Korvane";
-// The product key and sub-name read back by baseSystemInfo.
-constexpr const char* kProductKey = "korvane";
-constexpr const char* kProductSubName = "printer";
 
 // Whether a display is there to open windows on.
 bool haveDisplay();

@@ -216,11 +216,9 @@ QString machineIdentifier()
     return id;
 }
 
-bool isProcessRunning(const QString& executablePath)
+QStringList runningExecutables()
 {
-    if (executablePath.isEmpty())
-        return false;
-    const QString wanted = QFileInfo(executablePath).absoluteFilePath();
+    QStringList paths;
     const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString& entry : entries) {
         bool numeric = false;
@@ -228,10 +226,17 @@ bool isProcessRunning(const QString& executablePath)
         if (!numeric)
             continue;
         const QString exe = QFile::symLinkTarget(QStringLiteral("/proc/") + entry + QStringLiteral("/exe"));
-        if (!exe.isEmpty() && exe.compare(wanted, Qt::CaseSensitive) == 0)
-            return true;
+        if (!exe.isEmpty())
+            paths << exe;
     }
-    return false;
+    return paths;
+}
+
+bool isProcessRunning(const QString& executablePath)
+{
+    if (executablePath.isEmpty())
+        return false;
+    return runningExecutables().contains(QFileInfo(executablePath).absoluteFilePath());
 }
 
 ScaledSize scaleSize(const QWidget* window, int width, int height)

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <vector>
 
@@ -44,6 +45,8 @@ std::uint16_t fold16(std::uint32_t value);  // low 16 bits of value + (value >> 
 
 // True when a process whose executable is exactly this full path is running.
 bool isProcessRunning(const QString& executablePath);
+// The executable paths of the running processes this user may see.
+QStringList runningExecutables();
 
 struct ScaledSize {
     float scaleFactor = 1.0f;

@@ -1,7 +1,7 @@
 // The framework functions that answer questions about the machine and reach
 // the desktop: files, folders, programs, the start-up list.
 
-#include "app/startup.h"
+#include "app/productinfo.h"
 #include "sysutil/formatmessage.h"
 #include "sysutil/launch.h"
 #include "sysutil/paths.h"
@@ -20,6 +20,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <algorithm>
 
 namespace webui {
 
@@ -95,17 +96,9 @@ bool processRunning(const QString& name)
     QStringList wanted{name};
     if (name.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive))
         wanted << name.left(name.size() - 4);
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString& entry : entries) {
-        bool numeric = false;
-        entry.toInt(&numeric);
-        if (!numeric)
-            continue;
-        const QString exe = QFile::symLinkTarget(QStringLiteral("/proc/") + entry + QStringLiteral("/exe"));
-        if (!exe.isEmpty() && wanted.contains(QFileInfo(exe).fileName()))
-            return true;
-    }
-    return false;
+    const QStringList running = sysutil::runningExecutables();
+    return std::any_of(running.begin(), running.end(),
+                       [&wanted](const QString& exe) { return wanted.contains(QFileInfo(exe).fileName()); });
 }
 
 }  // namespace
