@@ -1,6 +1,7 @@
 #include "mainwindow/mainblkwindow.h"
 
 #include "devicetree/devicetree.h"
+#include "discovery/installmonitor.h"
 #include "discovery/printersearcherthread.h"
 #include "discovery/usbreport.h"
 #include "i18n/international.h"
@@ -327,6 +328,19 @@ void MainBlkWindow::onLoadFinished(bool ok)
 
 void MainBlkWindow::openInstallMonitor()
 {
-    // The install monitor window is not part of this build yet.
-    qWarning() << "MainBlkWindow: the install monitor window is not available";
+    // The message is the timer's only tick: there is no timer left to kill.
+    auto* monitor = new InstallMonitorBlkWindow(0, false, pageBaseUrl() + QStringLiteral("installmonitor.html"),
+                                                InstallMonitorBlkWindow::kWindowType);
+    monitor->setWatchedUsbId(QStringLiteral("USB\\VID_03F0&PID_1853"));
+    monitor->setPageBaseUrl(pageBaseUrl());
+    monitor->setWindowRect(0, 0, 800, 600);
+    monitor->setDragRect(-1, 0, -1, 60);
+    monitor->setBorderFlags(true, true, false, false, sysutil::isOlderThanWin8() ? 1 : 0);
+    // Closing the monitor closes only the monitor: the main window and its
+    // work stay.
+    monitor->setCloseParams(false, true, false, 0, false, 30);
+    if (!monitor->create(webui::showcmd::kShowNormal)) {
+        qWarning() << "MainBlkWindow: the install monitor window could not be made";
+        delete monitor;
+    }
 }
