@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "app/startupwiring.h"
+#include "discovery/installmonitorqueues.h"
 #include "i18n/international.h"
 #include "mainwindow/mainblkwindow.h"
 #include "online/downloaderobjmanager.h"
@@ -52,6 +53,9 @@ QString startServices()
     online::DownloaderObjManager::instance();
     registerWindowsWithDownloads();
     askSchedulerPasswordsInDialog();
+    // A USB printer that a CUPS queue drives counts as installed everywhere
+    // the device tree is read: the search, "printerList", the install monitor.
+    installmonitor::useCupsPrintQueues();
     return QString();
 }
 

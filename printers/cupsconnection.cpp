@@ -5,7 +5,9 @@
 #include <QByteArray>
 #include <QDebug>
 
+#include <algorithm>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace PrinterAPI {
@@ -29,6 +31,21 @@ PasswordPrompt& installedPrompt()
 thread_local std::string t_password;
 thread_local int t_promptsThisRequest = 0;
 constexpr int kMaxPromptsPerRequest = 3;
+
+thread_local int t_waitMs = cups::kTimeoutMs;
+
+// libcups reads CUPS_SERVER once per thread and keeps what it found; a
+// variable changed since then (a test pointing elsewhere, a restarted private
+// scheduler) must still be obeyed by the next connection.
+void followServerVariable()
+{
+    thread_local std::optional<QByteArray> t_seen;
+    QByteArray now = qgetenv("CUPS_SERVER");
+    if (t_seen && *t_seen == now)
+        return;
+    t_seen = std::move(now);
+    cupsSetServer(nullptr);
+}
 
 const char* passwordCallback(const char* prompt, http_t*, const char*, const char*, void*)
 {
@@ -59,19 +76,42 @@ void setPasswordPrompt(PasswordPrompt prompt)
     installedPrompt() = std::move(prompt);
 }
 
+SchedulerWaitLimit::SchedulerWaitLimit(int waitMs)
+    : m_previousMs(t_waitMs)
+{
+    t_waitMs = std::max(waitMs, 1);
+}
+
+SchedulerWaitLimit::~SchedulerWaitLimit()
+{
+    t_waitMs = m_previousMs;
+}
+
+QString schedulerName()
+{
+    return cups::SpoolerConnection::serverName();
+}
+
 namespace cups {
 
-SpoolerConnection::SpoolerConnection()
+int currentWaitMs()
 {
+    return t_waitMs;
+}
+
+SpoolerConnection::SpoolerConnection(int waitMs)
+{
+    followServerVariable();
     cupsSetPasswordCB2(passwordCallback, nullptr);
-    http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, kTimeoutMs,
-                                nullptr);
+    // The server first: reading it also settles the port a "host:port" names.
+    const char* server = cupsServer();
+    http_t* http = httpConnect2(server, ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, waitMs, nullptr);
     if (!http) {
         qInfo() << "printers: cannot reach the scheduler at" << serverName();
         return;
     }
     // No callback: when the time is up the request fails instead of asking.
-    httpSetTimeout(http, kTimeoutMs / 1000.0, nullptr, nullptr);
+    httpSetTimeout(http, waitMs / 1000.0, nullptr, nullptr);
     m_http.reset(http);
 }
 
@@ -94,8 +134,15 @@ Reply SpoolerConnection::send(IppPtr request, const char* resource)
     return reply;
 }
 
+http_t* SpoolerConnection::httpForCall()
+{
+    t_promptsThisRequest = 0;
+    return m_http.get();
+}
+
 QString SpoolerConnection::serverName()
 {
+    followServerVariable();
     return QString::fromUtf8(cupsServer());
 }
 

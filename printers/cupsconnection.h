@@ -1,11 +1,12 @@
 #pragma once
 // One connection to the CUPS scheduler and the IPP plumbing around it: owned
-// http_t and ipp_t handles, a two-second limit on every wait, the password
-// callback, and the translation of IPP outcomes into Win32 error codes.
+// http_t and ipp_t handles, a limit on every wait (two seconds unless the
+// thread's SchedulerWaitLimit says otherwise), the password callback, and the
+// translation of IPP outcomes into Win32 error codes.
 //
 // libcups keeps its server name and password callback per thread, so every
 // connection installs the callback on the thread that opens it and takes the
-// server from CUPS_SERVER (or the default) there.
+// server from CUPS_SERVER (or the default) there, as the variable reads now.
 
 #include "sysutil/win32errors.h"
 
@@ -31,6 +32,9 @@ using IppPtr = std::unique_ptr<ipp_t, IppDeleter>;
 // libcups waits 61 s on a scheduler that accepts and never answers.
 constexpr int kTimeoutMs = 2000;
 
+// kTimeoutMs, or the wait of the SchedulerWaitLimit in force on this thread.
+int currentWaitMs();
+
 struct Reply {
     IppPtr response;  // null when no answer came
     ipp_status_t status = IPP_STATUS_ERROR_INTERNAL;
@@ -40,13 +44,18 @@ struct Reply {
 
 class SpoolerConnection {
 public:
-    // Connects at once; isOpen() tells whether that worked.
-    SpoolerConnection();
+    // Connects at once; isOpen() tells whether that worked. waitMs bounds the
+    // connect and then each wait for an answer.
+    SpoolerConnection() : SpoolerConnection(currentWaitMs()) {}
+    explicit SpoolerConnection(int waitMs);
     SpoolerConnection(const SpoolerConnection&) = delete;
     SpoolerConnection& operator=(const SpoolerConnection&) = delete;
 
     bool isOpen() const { return m_http != nullptr; }
     http_t* http() const { return m_http.get(); }
+    // The handle for a libcups call that makes requests of its own
+    // (cupsPrintFile2, cupsAdmin*), with a fresh count of password prompts.
+    http_t* httpForCall();
 
     // Sends the request (taking it) to the resource and waits for the answer.
     Reply send(IppPtr request, const char* resource = "/");

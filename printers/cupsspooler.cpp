@@ -262,6 +262,52 @@ std::optional<QueueAttributes> readQueue(SpoolerConnection& connection, const QS
     return std::move(queues.front());
 }
 
+std::optional<std::vector<PrintJobRecord>> readJobs(SpoolerConnection& connection, const QByteArray& uri,
+                                                    win32::ErrorCode& error)
+{
+    static const char* const kJobAttributes[] = {"job-id", "job-name", "job-originating-user-name", "job-state",
+                                                 "job-state-reasons"};
+    IppPtr request = newRequest(IPP_OP_GET_JOBS);
+    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.constData());
+    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "not-completed");
+    ippAddStrings(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                  int(std::size(kJobAttributes)), nullptr, kJobAttributes);
+    Reply reply = connection.send(std::move(request));
+    error = reply.error;
+    if (!reply.ok())
+        return std::nullopt;
+    std::vector<PrintJobRecord> jobs;
+    ipp_t* response = reply.response.get();
+    ipp_attribute_t* attribute = ippFirstAttribute(response);
+    while (attribute) {
+        while (attribute && ippGetGroupTag(attribute) != IPP_TAG_JOB)
+            attribute = ippNextAttribute(response);
+        if (!attribute)
+            break;
+        PrintJobRecord job;
+        int state = 0;
+        QStringList reasons;
+        for (; attribute && ippGetGroupTag(attribute) == IPP_TAG_JOB; attribute = ippNextAttribute(response)) {
+            const QByteArray name(ippGetName(attribute) ? ippGetName(attribute) : "");
+            if (name == "job-id")
+                job.id = ippGetInteger(attribute, 0);
+            else if (name == "job-name")
+                job.name = attributeText(attribute);
+            else if (name == "job-originating-user-name")
+                job.user = attributeText(attribute);
+            else if (name == "job-state")
+                state = ippGetInteger(attribute, 0);
+            else if (name == "job-state-reasons")
+                for (int i = 0; i < ippGetCount(attribute); ++i)
+                    reasons << attributeText(attribute, i);
+        }
+        job.status = jobStatusBits(state, reasons);
+        if (job.id > 0)
+            jobs.push_back(std::move(job));
+    }
+    return jobs;
+}
+
 std::vector<PrinterInfoRecord> toRecords(const std::vector<QueueAttributes>& queues)
 {
     // The user's own default wins when it names a queue that exists; else the

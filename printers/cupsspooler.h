@@ -57,6 +57,12 @@ std::optional<QueueAttributes> readQueue(SpoolerConnection& connection, const QS
 // The records of all queues, the default one marked.
 std::vector<PrinterInfoRecord> toRecords(const std::vector<QueueAttributes>& queues);
 
+// The unfinished jobs of the destination (a printer or class URI, or
+// ipp://localhost/ for those of every queue); nullopt with the error when
+// the scheduler does not tell.
+std::optional<std::vector<PrintJobRecord>> readJobs(SpoolerConnection& connection, const QByteArray& uri,
+                                                    win32::ErrorCode& error);
+
 // The user's own default destination (LPDEST, PRINTER, ~/.cups/lpoptions as
 // the CUPS commands read them); "" when the user has none.
 QString userDefaultName();

@@ -4,9 +4,9 @@
 // The rest of the program reaches the print system only through this header.
 // The scheduler is the CUPS server named by CUPS_SERVER (a host, host:port or
 // the path of a unix socket), else the local one. Every connection gives up
-// after about two seconds without an answer, so a hung scheduler costs a page
-// command at most that long; an unreachable one makes listings "[]" and
-// commands 1722.
+// after about two seconds without an answer (sooner inside a
+// SchedulerWaitLimit), so a hung scheduler costs a page command at most that
+// long; an unreachable one makes listings "[]" and commands 1722.
 //
 // Page commands: each function below is what one page command does, with the
 // page's arguments by position ("args[0]" ...) and the page's result type, so
@@ -21,6 +21,7 @@
 
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -162,6 +163,53 @@ int installDriverPackage(webui::WindowHandle owner, const QString& notice, const
 // per request.
 using PasswordPrompt = std::function<std::optional<QString>(const QString& prompt, const QString& user)>;
 void setPasswordPrompt(PasswordPrompt prompt);
+
+// ---- The scheduler as a whole ----------------------------------------------
+// What the print environment checks and repairs ask of the scheduler beyond
+// single printers.
+
+// While it lives, every connection this thread opens to the scheduler gives up
+// after waitMs for connecting and again after waitMs for each answer, instead
+// of about two seconds each. A check that must answer quickly even when the
+// scheduler accepts and then says nothing puts its requests inside one. The
+// innermost limit counts; the one before is back when it ends.
+class SchedulerWaitLimit {
+public:
+    explicit SchedulerWaitLimit(int waitMs);
+    ~SchedulerWaitLimit();
+    SchedulerWaitLimit(const SchedulerWaitLimit&) = delete;
+    SchedulerWaitLimit& operator=(const SchedulerWaitLimit&) = delete;
+
+private:
+    int m_previousMs;
+};
+
+// The scheduler this program talks to, as CUPS names it: a host name, or the
+// path of a local socket (starting with "/").
+QString schedulerName();
+
+// Whether the scheduler gives any IPP answer at all; a refusal counts as one.
+bool schedulerAnswers();
+
+// The scheduler's own "share published printers" setting; nullopt when its
+// settings cannot be read.
+std::optional<bool> schedulerSharesPrinters();
+// Turns that setting on; the scheduler rewrites its configuration and
+// restarts. 0, 1722, 5, 31.
+win32::ErrorCode enableSchedulerSharing();
+
+struct CancelAllJobsResult {
+    win32::ErrorCode error = win32::kSuccess;  // the first failure
+    int queues = 0;                            // printers and classes looked at
+    int cancelledJobs = 0;                     // unfinished jobs they held
+    QStringList failedQueues;                  // whose jobs could not be cancelled
+};
+// Cancels every unfinished job on every queue, then waits up to 15 s until the
+// scheduler holds none: a job being printed ends only when its filters have
+// stopped. error is the first failure: the listing's (1722 when the scheduler
+// cannot be reached), a queue's cancel (1722, 5, 1801, 31), or 31 when jobs
+// are still left at the end.
+CancelAllJobsResult cancelAllJobs();
 
 // ---- Change monitor -------------------------------------------------------
 

@@ -87,8 +87,8 @@ int printTestPage(const QString& printerName, const QString&)
     if (!cups::readQueue(connection, printerName, error))
         return int(error);
     // application/octet-stream lets the scheduler type the file itself.
-    const int job = cupsPrintFile2(connection.http(), printerName.toUtf8().constData(), file.toUtf8().constData(),
-                                   "Test Page", 0, nullptr);
+    const int job = cupsPrintFile2(connection.httpForCall(), printerName.toUtf8().constData(),
+                                   file.toUtf8().constData(), "Test Page", 0, nullptr);
     if (job <= 0) {
         qInfo("printers: test page to %s failed: %s", qPrintable(printerName), cupsLastErrorString());
         return int(cups::errorFromIpp(cupsLastError(), true));

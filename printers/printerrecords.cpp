@@ -127,56 +127,15 @@ int installedPrinterCount()
 
 std::vector<PrintJobRecord> listPrinterJobs(const QString& printerName, win32::ErrorCode* error)
 {
-    auto fail = [&](win32::ErrorCode code) {
-        if (error)
-            *error = code;
-        return std::vector<PrintJobRecord>{};
-    };
-    if (!cups::isValidPrinterName(printerName))
-        return fail(win32::kInvalidPrinterName);
-    cups::SpoolerConnection connection;
-    static const char* const kJobAttributes[] = {"job-id", "job-name", "job-originating-user-name", "job-state",
-                                                 "job-state-reasons"};
-    cups::IppPtr request = cups::newRequest(IPP_OP_GET_JOBS);
-    cups::addDestinationUri(request.get(), printerName);
-    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "not-completed");
-    ippAddStrings(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
-                  int(std::size(kJobAttributes)), nullptr, kJobAttributes);
-    cups::Reply reply = connection.send(std::move(request));
-    if (!reply.ok())
-        return fail(reply.error);
-    std::vector<PrintJobRecord> jobs;
-    ipp_t* response = reply.response.get();
-    ipp_attribute_t* attribute = ippFirstAttribute(response);
-    while (attribute) {
-        while (attribute && ippGetGroupTag(attribute) != IPP_TAG_JOB)
-            attribute = ippNextAttribute(response);
-        if (!attribute)
-            break;
-        PrintJobRecord job;
-        int state = 0;
-        QStringList reasons;
-        for (; attribute && ippGetGroupTag(attribute) == IPP_TAG_JOB; attribute = ippNextAttribute(response)) {
-            const QByteArray name(ippGetName(attribute) ? ippGetName(attribute) : "");
-            if (name == "job-id")
-                job.id = ippGetInteger(attribute, 0);
-            else if (name == "job-name")
-                job.name = cups::attributeText(attribute);
-            else if (name == "job-originating-user-name")
-                job.user = cups::attributeText(attribute);
-            else if (name == "job-state")
-                state = ippGetInteger(attribute, 0);
-            else if (name == "job-state-reasons")
-                for (int i = 0; i < ippGetCount(attribute); ++i)
-                    reasons << cups::attributeText(attribute, i);
-        }
-        job.status = cups::jobStatusBits(state, reasons);
-        if (job.id > 0)
-            jobs.push_back(std::move(job));
+    win32::ErrorCode result = win32::kInvalidPrinterName;
+    std::optional<std::vector<PrintJobRecord>> jobs;
+    if (cups::isValidPrinterName(printerName)) {
+        cups::SpoolerConnection connection;
+        jobs = cups::readJobs(connection, cups::destinationUri(printerName), result);
     }
     if (error)
-        *error = win32::kSuccess;
-    return jobs;
+        *error = result;
+    return jobs ? std::move(*jobs) : std::vector<PrintJobRecord>{};
 }
 
 }  // namespace PrinterAPI

@@ -33,6 +33,7 @@ constexpr std::uint32_t kAttributePublished = 0x2000;
 // JOB_STATUS_*
 constexpr std::uint32_t kJobPaused = 0x1;
 constexpr std::uint32_t kJobError = 0x2;
+constexpr std::uint32_t kJobDeleting = 0x4;
 constexpr std::uint32_t kJobSpooling = 0x8;
 constexpr std::uint32_t kJobPrinting = 0x10;
 constexpr std::uint32_t kJobPrinted = 0x80;

@@ -1,9 +1,9 @@
 #include "repair/repairapi.h"
 
-#include "repair/cupsconnection.h"
+#include "printers/printerapi.h"
+#include "printers/win32printer.h"
 #include "repair/firewallstate.h"
 #include "repair/ocrfont.h"
-#include "repair/printqueues.h"
 #include "repair/repairtool.h"
 #include "repair/repairtypes.h"
 #include "repair/spoolerstate.h"
@@ -25,12 +25,19 @@ bool checkFirewall(int selector)
 
 bool checkPrinterSharing(const QString& printerName)
 {
-    return queueIsShared(printerName).value_or(false);
+    const PrinterAPI::SchedulerWaitLimit quick(kSchedulerCheckWaitMs);
+    PrinterAPI::PrinterChange state;
+    return PrinterAPI::queryPrinterState(printerName, state) == win32::kSuccess &&
+           (state.attributes & PrinterAPI::win32printer::kAttributeShared);
 }
 
 std::uint32_t checkPrinterQueue(const QString& printerName)
 {
-    return queueJobStatus(printerName);
+    const PrinterAPI::SchedulerWaitLimit quick(kSchedulerCheckWaitMs);
+    std::uint32_t status = 0;
+    for (const PrinterAPI::PrintJobRecord& job : PrinterAPI::listPrinterJobs(printerName))
+        status |= job.status ? job.status : jobstatus::kNoStatusStandIn;
+    return status;
 }
 
 bool checkOcrFont()
@@ -60,21 +67,24 @@ win32::ErrorCode resetSpool_firewall_queue(webui::WindowHandle window)
 
 win32::ErrorCode enablePrinterSharing(const QString& printerName)
 {
-    if (!isValidQueueName(printerName))
-        return win32::kInvalidPrinterName;
-    const win32::ErrorCode shared = setQueueShared(printerName, true);
-    if (shared != win32::kSuccess)
-        return shared;
+    const int shared = PrinterAPI::sharePrinter(printerName, QString(), true);
+    if (shared != int(win32::kSuccess))
+        return win32::ErrorCode(shared);
+    // The scheduler took the request; only a second look shows it took effect.
+    if (!checkPrinterSharing(printerName)) {
+        std::fputs("enablePrinterSharing: the queue is still not shared\n", stderr);
+        return win32::kGenFailure;
+    }
     // Lets a test scheduler keep listening on its private socket only: turning
     // sharing on makes a scheduler listen on every network interface.
     if (qEnvironmentVariableIntValue("KORVANE_CUPS_KEEP_SERVER_SETTINGS") == 1)
         return win32::kSuccess;
-    const auto serverShares = serverSharesQueues();
+    const auto serverShares = PrinterAPI::schedulerSharesPrinters();
     if (!serverShares) {
         std::fputs("enablePrinterSharing: the scheduler's sharing setting cannot be read\n", stderr);
         return win32::kAccessDenied;
     }
-    return *serverShares ? win32::kSuccess : enableServerSharing();
+    return *serverShares ? win32::kSuccess : PrinterAPI::enableSchedulerSharing();
 }
 
 win32::ErrorCode installOcrFont()

@@ -1,8 +1,10 @@
 #pragma once
 // The Windows-shaped values of the environment checks and repairs: service
-// states, job status bits, the repair tool's commands and exit codes. Pages
-// and the repair tool agree on these numbers, whatever Linux facility stands
-// behind them.
+// states, the queue check's job status, the repair tool's commands and exit
+// codes. Pages and the repair tool agree on these numbers, whatever Linux
+// facility stands behind them.
+
+#include "printers/win32printer.h"
 
 #include <cstdint>
 
@@ -17,20 +19,11 @@ constexpr int kStopPending = 3;    // SERVICE_STOP_PENDING
 constexpr int kRunning = 4;        // SERVICE_RUNNING
 }  // namespace service
 
-// JOB_STATUS_* bits of a queued document.
+// What the queue check adds to the JOB_STATUS_* bits of win32printer.h.
 namespace jobstatus {
-constexpr std::uint32_t kPaused = 0x1;
-constexpr std::uint32_t kError = 0x2;
-constexpr std::uint32_t kDeleting = 0x4;
-constexpr std::uint32_t kSpooling = 0x8;
-constexpr std::uint32_t kPrinting = 0x10;
-constexpr std::uint32_t kPrinted = 0x80;
-constexpr std::uint32_t kDeleted = 0x100;
-constexpr std::uint32_t kBlocked = 0x200;
-constexpr std::uint32_t kComplete = 0x1000;
-// A job without any status bit is still in the queue; it is reported so the
-// page never reads a non-empty queue as empty.
-constexpr std::uint32_t kNoStatusStandIn = kDeleting;
+// A job without any status bit is still in the queue; it is reported as
+// JOB_STATUS_DELETING so the page never reads a non-empty queue as empty.
+constexpr std::uint32_t kNoStatusStandIn = PrinterAPI::win32printer::kJobDeleting;
 }  // namespace jobstatus
 
 // The traffic a firewall check asks about ("checkFirewall" selector).

@@ -1,6 +1,6 @@
 #include "repair/spoolerstate.h"
 
-#include "repair/cupsconnection.h"
+#include "printers/printerapi.h"
 #include "repair/repairtypes.h"
 #include "repair/systemdunits.h"
 #include "sysutil/paths.h"
@@ -15,20 +15,15 @@ namespace {
 bool schedulerInstalled()
 {
     return QFileInfo(sysutil::envPath("KORVANE_CUPSD", QStringLiteral("/usr/sbin/cupsd"))).isExecutable() ||
-           !schedulerAddress().startsWith(QLatin1Char('/'));
+           !PrinterAPI::schedulerName().startsWith(QLatin1Char('/'));
 }
 }  // namespace
 
 int schedulerAnswerState()
 {
-    SchedulerConnection scheduler = connectScheduler();
-    if (scheduler.http) {
-        IppPtr request(ippNewRequest(IPP_OP_CUPS_GET_DEFAULT));
-        ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
-        // Any IPP answer, even "no default printer", means the scheduler works.
-        if (sendRequest(scheduler.http.get(), std::move(request)))
-            return service::kRunning;
-    }
+    const PrinterAPI::SchedulerWaitLimit quick(kSchedulerCheckWaitMs);
+    if (PrinterAPI::schedulerAnswers())
+        return service::kRunning;
     return schedulerInstalled() ? service::kStopped : service::kUnknown;
 }
 

@@ -3,6 +3,10 @@
 
 namespace repair {
 
+// How long a check waits for the scheduler to accept it, and again for the
+// answer: a scheduler that hangs costs a check about twice this, not more.
+constexpr int kSchedulerCheckWaitMs = 750;
+
 // With systemd: from cups.service and cups.socket. Without it, or when
 // systemd cannot be asked: service::kRunning when the scheduler answers a
 // request, kStopped when its socket is missing or refuses, kUnknown when no

@@ -92,6 +92,12 @@ TEST(JobStatus, JobStatesMapToJobStatusBits)
         {IPP_JSTATE_CANCELED, {}, w::kJobDeleted},
         {IPP_JSTATE_ABORTED, {}, w::kJobError},
         {IPP_JSTATE_COMPLETED, {}, w::kJobPrinted | w::kJobComplete},
+        {IPP_JSTATE_PROCESSING, {"job-printing"}, w::kJobPrinting},
+        {IPP_JSTATE_STOPPED, {"job-stopped"}, w::kJobPaused},
+        {IPP_JSTATE_CANCELED, {"job-canceled-by-user"}, w::kJobDeleted},
+        {IPP_JSTATE_ABORTED, {"aborted-by-system"}, w::kJobError},
+        {IPP_JSTATE_COMPLETED, {"job-completed-successfully"}, w::kJobPrinted | w::kJobComplete},
+        {42, {}, 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(cups::jobStatusBits(c.state, c.reasons), c.bits) << c.state;
@@ -220,10 +226,17 @@ TEST(PrinterNames, NamesCupsCouldNeverHaveAreRefused)
         "question?",
         QString::fromUtf8("bad\xff\xfe bytes"),
         QString(QChar(0xD800)),
+        "a b",
+        "a/b",
+        "..\\x",
+        "it's",
+        "what?",
+        "tab\tname",
+        QString(4096, QLatin1Char('x')),
     };
     for (const QString& name : refused)
         EXPECT_FALSE(cups::isValidPrinterName(name)) << name.left(40).toStdString();
     for (const QString& name : {QStringLiteral("laser"), QStringLiteral("HP_LaserJet-4.0"), QStringLiteral("Büro"),
-                                QString(127, QLatin1Char('c'))})
+                                QStringLiteral("Drucker-Büro_2"), QString(127, QLatin1Char('c'))})
         EXPECT_TRUE(cups::isValidPrinterName(name)) << name.toStdString();
 }

@@ -10,9 +10,6 @@
 #include <QTemporaryDir>
 #include <cups/cups.h>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 using namespace PrinterAPI;
 using namespace printertest;
@@ -27,25 +24,6 @@ bool hasJobNamed(const QString& queue, const QString& jobName)
             return true;
     return false;
 }
-
-// A unix socket that accepts connections into its backlog and never answers.
-class SilentScheduler {
-public:
-    SilentScheduler()
-    {
-        path = dir.path() + "/hung.sock";
-        fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        qstrncpy(address.sun_path, path.toUtf8().constData(), sizeof address.sun_path);
-        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(fd, 16);
-    }
-    ~SilentScheduler() { ::close(fd); }
-    QTemporaryDir dir;
-    QString path;
-    int fd = -1;
-};
 
 // Points libcups at another scheduler for the rest of the test.
 void useScheduler(const QString& server)
@@ -169,8 +147,9 @@ TEST(SchedulerDown, ListingIsEmptyAndCommandsSayServerUnavailable)
 
 TEST(SchedulerHung, RequestsGiveUpInsteadOfBlockingForAMinute)
 {
-    SilentScheduler silent;
-    useScheduler(silent.path);
+    testsupport::SilentUnixServer silent;
+    ASSERT_TRUE(silent.isListening());
+    useScheduler(silent.path());
     QElapsedTimer clock;
     clock.start();
     EXPECT_EQ(enumInstalledPrinters(0), "[]");

@@ -1,7 +1,8 @@
 // The checks and repairs that reach the scheduler, against a private cupsd
 // (the shared CUPS test bed, an instance of our own) with its sample queues.
 
-#include "repair/printqueues.h"
+#include "printers/printerapi.h"
+#include "printers/win32printer.h"
 #include "repair/repairapi.h"
 #include "repair/repairtestbeds.h"
 #include "repair/repairtool.h"
@@ -9,6 +10,7 @@
 #include "webui/windowmessage.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
 #include <csignal>
@@ -102,14 +104,17 @@ TEST_F(RepairCups, QueuedJobsAreReportedAndSalvaneCancelsThem)
     ASSERT_TRUE(submitJob("stopped", false));
     ASSERT_TRUE(submitJob("stopped", true));
     // A pending job has no status bit of its own and counts as 0x4; a held one is paused.
-    EXPECT_EQ(repair::checkPrinterQueue("stopped"), repair::jobstatus::kPaused | repair::jobstatus::kNoStatusStandIn);
+    EXPECT_EQ(repair::checkPrinterQueue("stopped"),
+              PrinterAPI::win32printer::kJobPaused | repair::jobstatus::kNoStatusStandIn);
     EXPECT_EQ(repair::checkPrinterQueue("inkjet"), 0u);
 
     const auto run = runSalvane("2");
     EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
     EXPECT_TRUE(run.output.startsWith("clean queues: ok")) << run.output.toStdString();
     EXPECT_EQ(repair::checkPrinterQueue("stopped"), 0u);
-    EXPECT_EQ(repair::unfinishedJobCount("stopped"), 0);
+    win32::ErrorCode error = win32::kGenFailure;
+    EXPECT_TRUE(PrinterAPI::listPrinterJobs("stopped", &error).empty());
+    EXPECT_EQ(error, win32::kSuccess);
 }
 
 TEST_F(RepairCups, CleanPrinterQueueEmptiesEveryQueue)
@@ -123,12 +128,26 @@ TEST_F(RepairCups, CleanPrinterQueueEmptiesEveryQueue)
 TEST_F(RepairCups, SharingIsReportedSetAndCleared)
 {
     EXPECT_TRUE(repair::checkPrinterSharing("laser"));
-    ASSERT_EQ(repair::setQueueShared("inkjet", false), 0u);
+    ASSERT_EQ(PrinterAPI::sharePrinter("inkjet", "", false), 0);
     EXPECT_FALSE(repair::checkPrinterSharing("inkjet"));
     EXPECT_EQ(repair::enablePrinterSharing("inkjet"), 0u);
     EXPECT_TRUE(repair::checkPrinterSharing("inkjet"));
-    EXPECT_EQ(repair::setQueueShared("inkjet", false), 0u);
+    EXPECT_EQ(PrinterAPI::sharePrinter("inkjet", "", false), 0);
     EXPECT_FALSE(repair::checkPrinterSharing("inkjet"));
+}
+
+TEST_F(RepairCups, AClassIsSharedLikeAPrinter)
+{
+    ASSERT_EQ(PrinterAPI::sharePrinter("office", "", false), 0);
+    EXPECT_FALSE(repair::checkPrinterSharing("office"));
+    EXPECT_EQ(repair::enablePrinterSharing("office"), 0u);
+    EXPECT_TRUE(repair::checkPrinterSharing("office"));
+    EXPECT_EQ(PrinterAPI::sharePrinter("office", "", false), 0);
+}
+
+TEST_F(RepairCups, TheSchedulersSharingSettingCanBeRead)
+{
+    EXPECT_TRUE(PrinterAPI::schedulerSharesPrinters().has_value());
 }
 
 TEST_F(RepairCups, BadPrinterNamesAreAnsweredWithoutHarm)
@@ -142,7 +161,10 @@ TEST_F(RepairCups, BadPrinterNamesAreAnsweredWithoutHarm)
         EXPECT_EQ(repair::enablePrinterSharing(name), win32::kInvalidPrinterName) << shown;
     }
     // Modifying a queue that does not exist must not create it.
-    EXPECT_FALSE(repair::queueNames().value_or(QStringList()).contains("no-such-queue"));
+    const std::vector<PrinterAPI::PrinterInfoRecord> queues = PrinterAPI::listPrinters(0);
+    ASSERT_FALSE(queues.empty());
+    for (const PrinterAPI::PrinterInfoRecord& queue : queues)
+        EXPECT_NE(queue.printerName, "no-such-queue");
 }
 
 TEST_F(RepairCups, AnUnreachableSchedulerGivesNegativeAnswers)
@@ -193,6 +215,22 @@ TEST_F(RepairCups, CombinedRepairReportsItsEndToTheWindow)
     EXPECT_EQ(window.received.front(), webui::msg::kResetAllFinished);
     EXPECT_EQ(repair::checkPrinterSpool(), repair::service::kRunning);
     EXPECT_EQ(repair::checkPrinterQueue("stopped"), 0u);
+}
+
+TEST(RepairHungScheduler, ChecksGiveUpInsteadOfWaitingForIt)
+{
+    testsupport::SilentUnixServer hung;
+    ASSERT_TRUE(hung.isListening());
+    ScopedEnv server("CUPS_SERVER", hung.path().toUtf8());
+    ScopedEnv cupsd("KORVANE_CUPSD", "/bin/true");
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(repair::checkPrinterSpool(), repair::service::kStopped);
+    EXPECT_FALSE(repair::checkPrinterSharing("laser"));
+    EXPECT_EQ(repair::checkPrinterQueue("laser"), 0u);
+    // libcups alone would wait a minute for each of the three.
+    EXPECT_LT(clock.elapsed(), 20000);
+    RecordProperty("hung_scheduler_three_checks_ms", int(clock.elapsed()));
 }
 
 TEST(RepairToolStart, AMissingToolIsFileNotFound)

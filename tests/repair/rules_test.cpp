@@ -1,38 +1,13 @@
-// The decisions made from what the machine reports: job states to status
-// bits, systemd unit states to service states, firewall listings to verdicts.
+// The decisions made from what the machine reports: systemd unit states to
+// service states, firewall listings to verdicts.
 
-#include "repair/cupsconnection.h"
 #include "repair/firewallrules.h"
-#include "repair/printqueues.h"
 #include "repair/repairtypes.h"
 #include "repair/systemdunits.h"
 
 #include <gtest/gtest.h>
 
 using namespace repair;
-
-TEST(RepairJobStatus, FollowsTheJobStateTable)
-{
-    struct Case {
-        int state;
-        QStringList reasons;
-        std::uint32_t bits;
-    };
-    const Case cases[] = {
-        {3, {"none"}, 0},
-        {3, {"job-incoming"}, jobstatus::kSpooling},
-        {4, {"job-hold-until-specified"}, jobstatus::kPaused},
-        {5, {"job-printing"}, jobstatus::kPrinting},
-        {6, {"job-stopped"}, jobstatus::kPaused},
-        {6, {"printer-stopped"}, jobstatus::kBlocked},
-        {7, {"job-canceled-by-user"}, jobstatus::kDeleted},
-        {8, {"aborted-by-system"}, jobstatus::kError},
-        {9, {"job-completed-successfully"}, jobstatus::kPrinted | jobstatus::kComplete},
-        {42, {}, 0},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(jobStatusBits(c.state, c.reasons), c.bits) << "job-state " << c.state;
-}
 
 TEST(RepairSpoolerUnits, ComesFromTheServiceAndItsSocket)
 {
@@ -60,16 +35,6 @@ TEST(RepairSpoolerUnits, ComesFromTheServiceAndItsSocket)
             << (c.service ? c.service->activeState.toStdString() : "none") << " / "
             << (c.socket ? c.socket->activeState.toStdString() : "none");
     }
-}
-
-TEST(RepairQueueNames, OnlyNamesCupsCouldHaveGivenAreAccepted)
-{
-    EXPECT_TRUE(isValidQueueName("laser"));
-    EXPECT_TRUE(isValidQueueName(QString::fromUtf8("Drucker-Büro_2")));
-    const QString refused[] = {"", "a b", "a/b", "..\\x", "quote\"d", "it's", "hash#", "what?", "tab\tname",
-                               QString(4096, 'x'), QString(128, 'y')};
-    for (const QString& name : refused)
-        EXPECT_FALSE(isValidQueueName(name)) << name.left(40).toStdString();
 }
 
 namespace {

@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace testsupport {
 
@@ -70,6 +73,30 @@ ScopedEnv::~ScopedEnv()
         qputenv(m_name.constData(), m_old);
     else
         qunsetenv(m_name.constData());
+}
+
+SilentUnixServer::SilentUnixServer()
+    : m_path(m_dir.filePath(QStringLiteral("silent.sock")))
+{
+    const QByteArray path = QFile::encodeName(m_path);
+    sockaddr_un address{};
+    if (!m_dir.isValid() || path.size() >= int(sizeof address.sun_path))
+        return;
+    address.sun_family = AF_UNIX;
+    qstrncpy(address.sun_path, path.constData(), sizeof address.sun_path);
+    m_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (m_fd < 0)
+        return;
+    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(m_fd, 16) != 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+SilentUnixServer::~SilentUnixServer()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
 }
 
 }  // namespace testsupport

@@ -37,4 +37,22 @@ private:
     bool m_hadOld;
 };
 
+// A unix socket, in a folder of its own, that accepts connections into its
+// backlog and never answers: a server that hangs.
+class SilentUnixServer {
+public:
+    SilentUnixServer();
+    ~SilentUnixServer();
+    SilentUnixServer(const SilentUnixServer&) = delete;
+    SilentUnixServer& operator=(const SilentUnixServer&) = delete;
+
+    bool isListening() const { return m_fd >= 0; }
+    QString path() const { return m_path; }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+    int m_fd = -1;
+};
+
 }  // namespace testsupport

@@ -1,11 +1,11 @@
-#include "repair/printqueues.h"
+#include "printers/printerapi.h"
 #include "steps.h"
 
 namespace salvane {
 
 StepOutcome cleanQueues()
 {
-    const repair::CancelOutcome outcome = repair::cancelAllJobs();
+    const PrinterAPI::CancelAllJobsResult outcome = PrinterAPI::cancelAllJobs();
     if (outcome.error != win32::kSuccess) {
         QString detail = QStringLiteral("error %1").arg(outcome.error);
         if (!outcome.failedQueues.isEmpty())

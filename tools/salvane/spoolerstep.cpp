@@ -1,4 +1,3 @@
-#include "repair/cupsconnection.h"
 #include "repair/repairtypes.h"
 #include "repair/spoolerstate.h"
 #include "repair/systembus.h"
