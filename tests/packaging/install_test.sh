@@ -12,7 +12,10 @@ trap 'rm -rf "$scratch"' EXIT
 if [ "$mode" = --deb ]; then
   (cd "$build" && cpack -G DEB -B "$scratch/pkg" >/dev/null)
   deb=$(ls "$scratch"/pkg/*.deb)
-  dpkg-deb --info "$deb" | grep -q 'Depends:.*libqt5webenginewidgets5' || { echo "FAIL: package lacks its Qt WebEngine dependency"; exit 1; }
+  # Read whole before matching: grep -q stops early, and under pipefail the
+  # writer's broken pipe would count as a failure.
+  info=$(dpkg-deb --info "$deb")
+  grep -q 'Depends:.*libqt5webenginewidgets5' <<<"$info" || { echo "FAIL: package lacks its Qt WebEngine dependency"; exit 1; }
   dpkg -x "$deb" "$scratch/root"
   prefix="$scratch/root/usr"
 else
@@ -31,9 +34,9 @@ appstreamcli validate --no-net --pedantic "$prefix/share/metainfo/com.velmora.Ko
 
 # Start it from its installed place; it must find its pages beside itself.
 home="$scratch/home"
-mkdir -p "$home"
+mkdir -p "$home" && chmod 700 "$home"
 log="$scratch/run.log"
-env -i PATH=/usr/bin:/bin HOME="$home" XDG_RUNTIME_DIR="$home" QT_QPA_PLATFORM=offscreen \
+env -i PATH=/usr/bin:/bin HOME="$home" XDG_RUNTIME_DIR="$home" QT_QPA_PLATFORM=offscreen QT_QUICK_BACKEND=software \
     QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --no-sandbox" \
     CUPS_SERVER="$scratch/no-scheduler.sock" QT_LOGGING_RULES="default.debug=true" \
     "$prefix/bin/korvane" >"$log" 2>&1 &
