@@ -72,32 +72,43 @@ bool MainBlkWindow::createMainWindow()
 int MainBlkWindow::startScan()
 {
     m_taskbar.setNormal();
-    if (!m_searchThread)
-        m_searchThread = new PrinterSearcherThread(this);
-    if (!m_searchThread->claim())
-        return 1;
+    if (m_searchThread) {
+        const std::int32_t state = m_searchThread->state();
+        if (state == PrinterSearcher::kRunning || state == PrinterSearcher::kInterruptRequested)
+            return 1;
+        // The last search has ended but its thread's clean-up has not run yet
+        // (a page may start again from its finish report): retire it now, so
+        // its late clean-up cannot touch the new search.
+        retireSearchThread(m_searchThread);
+    }
+    auto* thread = new PrinterSearcherThread(this);
+    thread->claim();
     PrinterSearcherThread::registerMetaTypes();
-    // Connections are made anew for each search; the old ones went with the
-    // previous run's clean-up.
-    const bool connected = connect(m_searchThread, &PrinterSearcherThread::progress, this,
-                                   &MainBlkWindow::onSearchProgress, Qt::QueuedConnection)
-        && connect(m_searchThread, &PrinterSearcherThread::usb1, this, &MainBlkWindow::onUsbPrinters,
+    const bool connected = connect(thread, &PrinterSearcherThread::progress, this, &MainBlkWindow::onSearchProgress,
+                                   Qt::QueuedConnection)
+        && connect(thread, &PrinterSearcherThread::usb1, this, &MainBlkWindow::onUsbPrinters, Qt::QueuedConnection)
+        && connect(thread, &PrinterSearcherThread::usb2, this, &MainBlkWindow::onUsbDevices, Qt::QueuedConnection)
+        && connect(thread, &PrinterSearcherThread::netPrinter, this, &MainBlkWindow::onNetworkPrinter,
                    Qt::QueuedConnection)
-        && connect(m_searchThread, &PrinterSearcherThread::usb2, this, &MainBlkWindow::onUsbDevices,
-                   Qt::QueuedConnection)
-        && connect(m_searchThread, &PrinterSearcherThread::netPrinter, this, &MainBlkWindow::onNetworkPrinter,
-                   Qt::QueuedConnection)
-        && connect(m_searchThread, &PrinterSearcherThread::finish, this, &MainBlkWindow::onSearchFinished,
+        && connect(thread, &PrinterSearcherThread::finish, this, &MainBlkWindow::onSearchFinished,
                    Qt::QueuedConnection);
     if (!connected) {
-        disconnect(m_searchThread, nullptr, this, nullptr);
-        m_searchThread->requestInterrupt();
-        m_searchThread->claim();  // back to idle
+        delete thread;
         return 2;
     }
-    connect(m_searchThread, &QThread::finished, this, &MainBlkWindow::onSearchThreadFinished, Qt::QueuedConnection);
-    m_searchThread->start(QThread::InheritPriority);
+    connect(thread, &QThread::finished, this, &MainBlkWindow::onSearchThreadFinished, Qt::QueuedConnection);
+    m_searchThread = thread;
+    thread->start(QThread::InheritPriority);
     return 0;
+}
+
+void MainBlkWindow::retireSearchThread(PrinterSearcherThread* thread)
+{
+    disconnect(thread, nullptr, this, nullptr);
+    thread->wait();  // it has ended its search; only its return is left
+    thread->deleteLater();
+    if (thread == m_searchThread)
+        m_searchThread = nullptr;
 }
 
 bool MainBlkWindow::interrupt()
@@ -152,7 +163,8 @@ void MainBlkWindow::onNetworkPrinter(NetPrinterInfo printer)
 
 void MainBlkWindow::onSearchFinished()
 {
-    const int state = m_searchThread ? int(m_searchThread->state()) : 0;
+    const auto* thread = qobject_cast<const PrinterSearcherThread*>(sender());
+    const int state = thread ? int(thread->state()) : 0;
     callPage(QStringLiteral("notifyScanFinishiByCpp"), QJsonArray{state, QStringLiteral("ok")});
     qDebug() << "m_interrupt: " << (state == PrinterSearcher::kEndedByInterrupt);
     m_taskbar.clear();
@@ -161,15 +173,9 @@ void MainBlkWindow::onSearchFinished()
 
 void MainBlkWindow::onSearchThreadFinished()
 {
-    PrinterSearcherThread* thread = qobject_cast<PrinterSearcherThread*>(sender());
-    if (thread && thread == m_searchThread) {
-        disconnect(thread, nullptr, this, nullptr);
-        // A search that was claimed again in the meantime keeps its thread.
-        if (thread->state() != PrinterSearcher::kRunning) {
-            thread->deleteLater();
-            m_searchThread = nullptr;
-        }
-    }
+    auto* thread = qobject_cast<PrinterSearcherThread*>(sender());
+    if (thread && thread == m_searchThread)
+        retireSearchThread(thread);
     if (m_quitAfterSearch)
         QCoreApplication::quit();
 }

@@ -90,6 +90,7 @@ private:
     void startWorker(std::function<QString(int, std::uintptr_t)> job, int mode, std::uintptr_t argument,
                      void (MainBlkWindow::*slot)(QString));
     void openInstallMonitor();
+    void retireSearchThread(PrinterSearcherThread* thread);
     void notifyPrinterChange(const webui::WindowMessage& message);
     int installedPrinterCount() const;
 

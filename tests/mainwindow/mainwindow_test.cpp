@@ -175,6 +175,18 @@ TEST_F(MainWindowTest, ASearchWithoutDevicesOrNetworkReportsItsStepsAndEnds)
     ASSERT_TRUE(waitForCall("notifyScanFinishiByCpp", 2));
 }
 
+TEST_F(MainWindowTest, APageMayStartTheNextSearchFromTheFinishReport)
+{
+    // The finish report can arrive before the ended thread has been cleaned
+    // up; the new search must still run and report in full.
+    page("restartsLeft = 2");
+    EXPECT_EQ(command("startScan()"), QJsonValue(0));
+    ASSERT_TRUE(waitForCall("notifyScanFinishiByCpp", 3));
+    EXPECT_EQ(page("JSON.stringify(restartResults)"), QJsonValue("[0,0]"));
+    EXPECT_EQ(callsOf("notifyScanProgressByCpp").size(), 18) << "three searches of six steps";
+    ASSERT_TRUE(testsupport::waitFor([this] { return !window->searchThread(); }));
+}
+
 TEST_F(MainWindowTest, InterruptWithoutASearchTouchesNothing)
 {
     EXPECT_EQ(command("interrupt()"), QJsonValue(true));
