@@ -56,16 +56,7 @@ protected:
         return found;
     }
 
-    QTemporaryDir home;
-    QTemporaryDir emptySysfs;
-    testsupport::ScopedEnv html{"KORVANE_HTML_DIR",
-                                (testsupport::sourceDir() + "/tests/data/installmonitor/html").toUtf8()};
-    testsupport::ScopedEnv config{"XDG_CONFIG_HOME", (home.path() + "/config").toUtf8()};
-    testsupport::ScopedEnv data{"XDG_DATA_HOME", (home.path() + "/data").toUtf8()};
-    testsupport::ScopedEnv cache{"XDG_CACHE_HOME", (home.path() + "/cache").toUtf8()};
-    testsupport::ScopedEnv cups{"CUPS_SERVER", (home.path() + "/no-scheduler.sock").toUtf8()};
-    testsupport::ScopedEnv sysfs{"KORVANE_SYSFS_ROOT", emptySysfs.path().toUtf8()};
-    testsupport::ScopedEnv sysinfo{"KORVANE_SYSINFO_ROOT", emptySysfs.path().toUtf8()};
+    testsupport::IsolatedDesktop user{testsupport::sourceDir() + "/tests/data/installmonitor/html"};
     MainBlkWindow* main = nullptr;
 };
 

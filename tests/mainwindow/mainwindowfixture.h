@@ -73,16 +73,7 @@ protected:
     // Call a bound command the way the page does, synchronously.
     QJsonValue command(const QString& call) { return page(call); }
 
-    QTemporaryDir home;
-    QTemporaryDir emptySysfs;
-    testsupport::ScopedEnv html{"KORVANE_HTML_DIR",
-                                (testsupport::sourceDir() + "/tests/data/mainwindow/html").toUtf8()};
-    testsupport::ScopedEnv config{"XDG_CONFIG_HOME", (home.path() + "/config").toUtf8()};
-    testsupport::ScopedEnv data{"XDG_DATA_HOME", (home.path() + "/data").toUtf8()};
-    testsupport::ScopedEnv cache{"XDG_CACHE_HOME", (home.path() + "/cache").toUtf8()};
-    testsupport::ScopedEnv cups{"CUPS_SERVER", (home.path() + "/no-scheduler.sock").toUtf8()};
-    testsupport::ScopedEnv sysfs{"KORVANE_SYSFS_ROOT", emptySysfs.path().toUtf8()};
-    testsupport::ScopedEnv sysinfo{"KORVANE_SYSINFO_ROOT", emptySysfs.path().toUtf8()};
+    testsupport::IsolatedDesktop user{testsupport::sourceDir() + "/tests/data/mainwindow/html"};
     MainBlkWindow* window = nullptr;
     QStringList openedUrls;
     QList<QStringList> started;

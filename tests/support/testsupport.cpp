@@ -99,4 +99,15 @@ SilentUnixServer::~SilentUnixServer()
         ::close(m_fd);
 }
 
+IsolatedDesktop::IsolatedDesktop(const QString& pagesDir)
+    : html("KORVANE_HTML_DIR", pagesDir.toUtf8())
+    , config("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8())
+    , data("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8())
+    , cache("XDG_CACHE_HOME", (home.path() + QStringLiteral("/cache")).toUtf8())
+    , cups("CUPS_SERVER", (home.path() + QStringLiteral("/no-scheduler.sock")).toUtf8())
+    , sysfs("KORVANE_SYSFS_ROOT", emptyRoot.path().toUtf8())
+    , sysinfo("KORVANE_SYSINFO_ROOT", emptyRoot.path().toUtf8())
+{
+}
+
 }  // namespace testsupport

@@ -55,4 +55,20 @@ private:
     int m_fd = -1;
 };
 
+// A desktop user with temporary folders, no print server, no devices and no
+// machine facts, whose pages come from the given folder.
+struct IsolatedDesktop {
+    explicit IsolatedDesktop(const QString& pagesDir);
+
+    QTemporaryDir home;
+    QTemporaryDir emptyRoot;
+    ScopedEnv html;
+    ScopedEnv config;
+    ScopedEnv data;
+    ScopedEnv cache;
+    ScopedEnv cups;
+    ScopedEnv sysfs;
+    ScopedEnv sysinfo;
+};
+
 }  // namespace testsupport
