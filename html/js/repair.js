@@ -2,6 +2,7 @@
 // says what each answer means, and offers the repair that fixes it, one at a
 // time or all together. After a repair the affected checks run again, so
 // the page reports what is true now rather than what the repair claimed.
+// Whatever cancels documents asks first and says how many would be lost.
 (function (global) {
   'use strict';
   var K = global.Korvane;
@@ -16,6 +17,7 @@
   var cancelled = false;
   var resetting = false;
   var afterRun = null;
+  var lostByRepairAll = null;
   var nodes = {};
 
   function setBusy() {
@@ -83,43 +85,92 @@
     ui.notice(nodes.notice, s.level === 'unknown' ? 'warn' : s.level, parts);
   }
 
+  // The number of documents waiting on a printer as the program tells it
+  // now; undefined when it cannot.
+  function freshCount(name) {
+    if (!K.available('getPrinterInfo')) return undefined;
+    var answer = K.call('getPrinterInfo', name);
+    if (!answer || answer.code !== 0 || !answer.info) return undefined;
+    var count = Number(answer.info.dwCjobs);
+    return isFinite(count) && count >= 0 ? count : undefined;
+  }
+
+  function pending(onlyPrinter) {
+    var list = K.printers && K.printers.loaded() ? K.printers.list() : null;
+    if (onlyPrinter !== undefined) {
+      list = (list || []).filter(function (p) { return p && p.printerName === onlyPrinter; });
+      if (!list.length) list = [{ printerName: onlyPrinter, cjobs: 0 }];
+    }
+    return model.pendingDocuments(list, freshCount);
+  }
+
   function repair(fn, printer) {
+    if (fn !== 'cleanPrinterQueueOf') { startRepair(fn, printer); return; }
+    var lost = pending(printer);
+    // Nothing would be lost: the program answers at once without asking for a password.
+    if (!lost.documents) { startRepair(fn, printer); return; }
+    var loss = model.lossMessage(lost);
+    ui.confirm({ title: 'repair.queueConfirm.title', titleArgs: [printer], text: loss.key, textArgs: loss.args,
+                 ok: 'repair.queueConfirm.ok', cancel: 'repair.confirm.keep', danger: true }, function (yes) {
+      if (yes) startRepair(fn, printer);
+      else ui.notice(nodes.notice, 'info', { key: 'repair.kept' });
+    });
+  }
+
+  function startRepair(fn, printer) {
     ui.notice(nodes.notice, 'busy', { key: 'repair.repairing', args: [K.t(model.REPAIRS[fn].label)] });
     resetting = true;
     setBusy();
+    var onePrinter = fn === 'enablePrinterSharing' || fn === 'cleanPrinterQueueOf';
     ui.defer(function () {
       var answer = fn === 'enablePrinterSharing' ? K.call(fn, printer, true)
+                 : fn === 'cleanPrinterQueueOf' ? K.call(fn, printer)
                  : fn === 'cleanPrinterQueue' ? K.call(fn, 0) : K.call(fn);
       resetting = false;
       var outcome = model.REPAIRS[fn].outcome ? model.REPAIRS[fn].outcome(answer) : null;
-      var recheck = model.recheckFor(fn, plan, fn === 'enablePrinterSharing' ? printer : undefined);
+      var recheck = model.recheckFor(fn, plan, onePrinter ? printer : undefined);
       if (outcome && !outcome.ok) {
         reportFailure(outcome);
         setBusy();
         return;
       }
       if (!K.available(fn)) { ui.notice(nodes.notice, 'warn', { key: 'common.unavailable' }); setBusy(); return; }
-      runChecks(recheck, function () { reportAfter(recheck); });
+      var done = fn === 'cleanPrinterQueueOf' ? { key: 'repair.queueDone', args: [printer] } : null;
+      runChecks(recheck, function () { reportAfter(recheck, done); });
     });
   }
 
   function reportFailure(outcome) {
-    if (outcome.key === 'op.failed') ui.notice(nodes.notice, 'error', [{ key: 'repair.failed' }].concat(ui.errorParts(outcome.code)));
+    if (outcome.key === 'repair.queueGone') ui.notice(nodes.notice, 'error', { key: outcome.key });
+    else if (outcome.key === 'op.failed') ui.notice(nodes.notice, 'error', [{ key: 'repair.failed' }].concat(ui.errorParts(outcome.code)));
     else ui.notice(nodes.notice, 'error', [{ key: outcome.key, args: [outcome.code] }, { key: 'repair.failedAdvice' }]);
   }
 
   // What the checks say after a repair is the outcome the user sees.
-  function reportAfter(checks) {
+  function reportAfter(checks, done) {
     var still = checks.filter(function (c) { return results[c.id] && (results[c.id].level === 'warn' || results[c.id].level === 'error'); });
     if (!checks.length) ui.notice(nodes.notice, 'ok', { key: 'repair.doneNoCheck' });
-    else if (!still.length) ui.notice(nodes.notice, 'ok', { key: 'repair.doneVerified' });
+    else if (!still.length) ui.notice(nodes.notice, 'ok', done ? [done, { key: 'repair.doneVerified' }] : { key: 'repair.doneVerified' });
     else ui.notice(nodes.notice, 'warn', [{ key: 'repair.doneButStill', args: [still.length] }, { key: 'repair.failedAdvice' }]);
   }
 
+  // "Repair everything" cancels every document on every printer: the user
+  // says yes to that, knowing how many, before anything starts.
   function repairAll() {
+    var lost = pending();
+    var loss = model.lossMessage(lost);
+    ui.confirm({ title: 'repair.allConfirm.title', text: loss.key, textArgs: loss.args,
+                 ok: 'repair.allConfirm.ok', cancel: 'repair.allConfirm.no', danger: true }, function (yes) {
+      if (yes) startRepairAll(lost);
+      else ui.notice(nodes.notice, 'info', { key: 'repair.kept' });
+    });
+  }
+
+  function startRepairAll(lost) {
     var answer = K.call('resetSpool_firewall_queue');
     var outcome = model.toolOutcome(answer);
     if (!outcome.ok) { reportFailure(outcome); return; }
+    lostByRepairAll = lost;
     resetting = true;
     nodes.progress.hidden = false;
     nodes.progress.removeAttribute && nodes.progress.removeAttribute('value');
@@ -133,7 +184,12 @@
     nodes.progress.hidden = true;
     ui.notice(nodes.notice, 'busy', { key: 'repair.allFinished' });
     plan = model.checkPlan(K.printers ? K.printers.list() : []);
-    runChecks(plan, function () { reportAfter(plan); });
+    var lost = lostByRepairAll;
+    lostByRepairAll = null;
+    runChecks(plan, function () {
+      var report = model.repairAllReport(plan, results, lost);
+      ui.notice(nodes.notice, report.level, report.parts);
+    });
   }
 
   function render() {
@@ -167,10 +223,14 @@
       nodes.run = el('button', { type: 'button', id: 'repair-run', 'class': 'primary', i18n: 'repair.run', onclick: runAll });
       nodes.cancel = el('button', { type: 'button', id: 'repair-cancel', i18n: 'common.stop', disabled: true,
                                     onclick: function () { cancelled = true; } });
-      nodes.all = el('button', { type: 'button', id: 'repair-all', i18n: 'repair.all', onclick: repairAll });
+      nodes.all = el('button', { type: 'button', id: 'repair-all', 'class': 'danger', i18n: 'repair.all',
+                                 'aria-describedby': 'repair-all-text', onclick: repairAll });
       section.appendChild(el('div', { 'class': 'panel-head' }, [
-        el('h2', { i18n: 'repair.heading' }), el('span', { 'class': 'buttons' }, [nodes.run, nodes.cancel, nodes.all])]));
+        el('h2', { i18n: 'repair.heading' }), el('span', { 'class': 'buttons' }, [nodes.run, nodes.cancel])]));
       section.appendChild(el('p', { 'class': 'muted', i18n: 'repair.intro' }));
+      // The destructive repair sits apart from the harmless checks.
+      section.appendChild(el('div', { 'class': 'danger-zone', id: 'repair-all-zone' }, [
+        el('p', { id: 'repair-all-text', i18n: 'repair.allExplain' }), nodes.all]));
       nodes.progress = el('progress', { id: 'repair-progress', hidden: true, 'aria-labelledby': 'repair-phase' });
       nodes.phase = el('p', { id: 'repair-phase', 'aria-live': 'polite', i18n: 'repair.idle' });
       nodes.notice = el('div', { id: 'repair-notice', 'aria-live': 'polite' });

@@ -309,7 +309,7 @@ test('diagnosis runs every check and offers the matching repair', () => {
   assert.match(page.text('repair-notice'), /problem\(s\) found/);
   const buttons = page.byId('repair-results').querySelectorAll('button').map((b) => b.getAttribute('data-repair'));
   assert.deepEqual(buttons, ['restartPrinterSpool', 'enableFirewall', 'installOcrFont', 'enablePrinterSharing',
-                             'enablePrinterSharing', 'cleanPrinterQueue']);
+                             'enablePrinterSharing', 'cleanPrinterQueueOf']);
 
   // The repair is judged by checking again, not by its answer alone.
   page.program.natives.checkPrinterSpool = () => 4;
@@ -319,31 +319,126 @@ test('diagnosis runs every check and offers the matching repair', () => {
   assert.match(page.text('repair-notice'), /checked again and it is fine now/);
   assert.match(page.text('repair-results'), /The print service is running/);
 
-  page.byId('repair-results').querySelector('[data-repair="cleanPrinterQueue"]').click();
-  page.advance();
-  assert.deepEqual(page.named('cleanPrinterQueue')[0].args, [0]);
-  assert.match(page.text('repair-notice'), /still show a problem/, 'a queue that is still full is not called repaired');
-
   page.program.natives.enablePrinterSharing = () => 5;
   page.byId('repair-results').querySelector('[data-repair="enablePrinterSharing"]').click();
   page.advance();
   assert.deepEqual(page.named('enablePrinterSharing')[0].args, ['Office Laser', true]);
   assert.match(page.text('repair-notice'), /did not succeed.*Access is denied/);
+  assert.doesNotMatch(page.text('repair-notice'), /restart the computer/);
 });
 
-test('"Repair everything" waits for the program to say it has finished', () => {
-  const page = open();
+// Jobs as the program counts them: "Hall Inkjet" 2, "Office Laser" 1.
+function withJobs(counts, overrides) {
+  const jobs = Object.assign({}, counts);
+  return Object.assign({
+    checkPrinterQueue: (name) => (jobs[name] ? 4 : 0),
+    getPrinterInfo: (name) => ({ code: 0, info: { dwChanged: 0, dwNotifyField: [], printerName: name, printerServer: '',
+                                                  newPrinterName: '', dwAttribute: 0x40, dwPrinterStatus: 0, dwJobStatus: 0,
+                                                  dwCjobs: jobs[name] || 0 } }),
+    cleanPrinterQueueOf: (name) => { jobs[name] = 0; return 0; },
+    resetSpool_firewall_queue: () => 0,
+    jobs
+  }, overrides || {});
+}
+
+test('emptying one printer\'s queue asks first and cancels only that printer\'s documents', () => {
+  const answers = withJobs({ 'Hall Inkjet': 2, 'Office Laser': 1 });
+  const page = open(answers);
   page.deliverPrinters();
   page.tab('repair');
-  page.byId('repair-all').click();
+  page.byId('repair-run').click();
+  page.advance();
+  const row = () => page.byId('repair-results').querySelector('li[data-check="queue:Hall Inkjet"]');
+  assert.match(row().textContent, /“Hall Inkjet” has documents in its queue/);
+  const button = row().querySelector('button');
+  assert.equal(button.getAttribute('data-repair'), 'cleanPrinterQueueOf');
+  assert.equal(button.textContent, 'Empty this printer\'s queue');
+
+  // Saying no keeps the documents.
+  button.click();
+  assert.equal(page.text('dialog-title'), 'Empty the queue of “Hall Inkjet”?');
+  assert.equal(page.text('dialog-text'), '2 documents on “Hall Inkjet” will be cancelled and lost.');
+  assert.equal(page.byId('dialog-ok').className, 'danger');
+  page.byId('dialog-cancel').click();
+  page.advance();
+  assert.equal(page.named('cleanPrinterQueueOf').length, 0);
+  assert.equal(page.named('cleanPrinterQueue').length, 0);
+  assert.match(page.text('repair-notice'), /Nothing was changed/);
+
+  row().querySelector('button').click();
+  page.byId('dialog-ok').click();
+  page.advance();
+  assert.deepEqual(page.named('cleanPrinterQueueOf').map((c) => c.args), [['Hall Inkjet']]);
+  assert.equal(page.named('cleanPrinterQueue').length, 0, 'the queues of every printer are never emptied for one');
+  assert.equal(answers.jobs['Office Laser'], 1);
+  assert.match(page.text('repair-notice'), /documents on “Hall Inkjet” were cancelled; the other printers' queues were left/);
+  assert.match(row().textContent, /no documents stuck/);
+  assert.match(page.byId('repair-results').querySelector('li[data-check="queue:Office Laser"]').textContent,
+               /has documents in its queue/);
+});
+
+test('a printer that went away and a refused cancel are said plainly', () => {
+  const page = open(withJobs({ 'Hall Inkjet': 1 }, { cleanPrinterQueueOf: () => 1801 }));
+  page.deliverPrinters();
+  page.tab('repair');
+  page.byId('repair-run').click();
+  page.advance();
+  page.byId('repair-results').querySelector('[data-repair="cleanPrinterQueueOf"]').click();
+  assert.equal(page.text('dialog-text'), '1 document on “Hall Inkjet” will be cancelled and lost.');
+  page.byId('dialog-ok').click();
+  page.advance();
+  assert.match(page.text('repair-notice'), /no longer exists/);
+  page.program.natives.cleanPrinterQueueOf = () => 1223;
+  page.byId('repair-results').querySelector('[data-repair="cleanPrinterQueueOf"]').click();
+  page.byId('dialog-ok').click();
+  page.advance();
+  assert.match(page.text('repair-notice'), /password request was closed/);
+});
+
+test('"Repair everything" stands apart, asks with the count of documents and waits for the program', () => {
+  const answers = withJobs({ 'Hall Inkjet': 2, 'Office Laser': 1 }, { checkOcrFont: () => false });
+  answers.resetSpool_firewall_queue = () => { answers.jobs['Hall Inkjet'] = 0; answers.jobs['Office Laser'] = 0; return 0; };
+  const page = open(answers);
+  page.deliverPrinters();
+  page.tab('repair');
+  const all = page.byId('repair-all');
+  assert.equal(all.className, 'danger');
+  assert.equal(all.parentNode.getAttribute('id'), 'repair-all-zone');
+  assert.notEqual(page.byId('repair-run').parentNode, all.parentNode, 'not beside "Run all checks"');
+  assert.match(page.text('repair-all-text'), /cancels every document waiting on every printer\. It does not install the font/);
+
+  all.click();
+  assert.equal(page.text('dialog-title'), 'Repair everything?');
+  assert.equal(page.text('dialog-text'), '3 documents on 2 printers will be cancelled and lost.');
+  page.byId('dialog-cancel').click();
+  page.advance();
+  assert.equal(page.named('resetSpool_firewall_queue').length, 0);
+  assert.equal(answers.jobs['Hall Inkjet'], 2);
+  assert.match(page.text('repair-notice'), /Nothing was changed/);
+
+  all.click();
+  page.byId('dialog-ok').click();
   assert.equal(page.named('resetSpool_firewall_queue').length, 1);
   assert.match(page.text('repair-notice'), /This can take a minute/);
   assert.equal(page.byId('repair-run').disabled, true);
   page.window.notifyFinishResetAllByCpp();
   page.advance();
   assert.ok(page.named('checkPrinterSpool').length >= 1);
-  assert.match(page.text('repair-notice'), /checked again and it is fine now/);
+  const notice = page.text('repair-notice');
+  assert.match(notice, /Repair everything has finished: the print service runs/);
+  assert.match(notice, /3 waiting documents were cancelled/);
+  assert.match(notice, /1 other problem\(s\) are not part of Repair everything/);
+  assert.doesNotMatch(notice, /restart the computer/);
   assert.equal(page.byId('repair-run').disabled, false);
+});
+
+test('"Repair everything" without a list of printers warns that every document goes', () => {
+  const page = open();
+  page.tab('repair');
+  page.byId('repair-all').click();
+  assert.match(page.text('dialog-text'), /not known how many documents are waiting: every document on every printer/);
+  page.byId('dialog-cancel').click();
+  assert.equal(page.named('resetSpool_firewall_queue').length, 0);
 });
 
 test('the checks can be stopped part way', () => {

@@ -237,8 +237,8 @@ test('diagnosis plan and sentences', async (t) => {
     ['font', false, 'warn', 'check.font.missing', 'installOcrFont'],
     ['sharing:L', false, 'info', 'check.sharing.off', 'enablePrinterSharing'],
     ['queue:L', 0, 'ok', 'check.queue.empty', null],
-    ['queue:L', 6, 'error', 'check.queue.jobs', 'cleanPrinterQueue'],
-    ['queue:R', 4, 'warn', 'check.queue.jobs', 'cleanPrinterQueue']
+    ['queue:L', 6, 'error', 'check.queue.jobs', 'cleanPrinterQueueOf'],
+    ['queue:R', 4, 'warn', 'check.queue.jobs', 'cleanPrinterQueueOf']
   ];
   for (const [id, answer, level, key, fix] of cases) {
     await t.test(id + ' ' + String(answer), () => {
@@ -251,6 +251,7 @@ test('diagnosis plan and sentences', async (t) => {
   assert.deepEqual(repair.queueWords(6), ['job.error', 'job.waiting']);
   assert.deepEqual(repair.recheckFor('cleanPrinterQueue', plan).map((c) => c.id), ['queue:L', 'queue:R']);
   assert.deepEqual(repair.recheckFor('enablePrinterSharing', plan, 'L').map((c) => c.id), ['sharing:L']);
+  assert.deepEqual(repair.recheckFor('cleanPrinterQueueOf', plan, 'R').map((c) => c.id), ['queue:R']);
   assert.deepEqual(repair.recheckFor('enableFirewall', plan).map((c) => c.id), ['firewall-discovery', 'firewall-sharing']);
 });
 
@@ -263,6 +264,16 @@ test('repair answers', () => {
   assert.equal(repair.toolOutcome(99).key, 'repair.failed.code');
   assert.equal(repair.toolOutcome(undefined).key, 'common.unavailable');
   assert.deepEqual(repair.win32Outcome(5), { ok: false, key: 'op.failed', code: 5 });
+  // The program turns pkexec's own answers into Win32 codes.
+  assert.equal(repair.toolOutcome(1223).key, 'repair.dismissed');
+  assert.equal(repair.toolOutcome(5).key, 'repair.notAuthorised');
+  assert.equal(repair.toolOutcome(13).key, 'repair.failed.notOurs');
+  assert.deepEqual(repair.queueOutcome(0), { ok: true, key: 'repair.done', code: 0 });
+  assert.equal(repair.queueOutcome(1801).key, 'repair.queueGone');
+  assert.equal(repair.queueOutcome(12).key, 'repair.failed.queues');
+  assert.equal(repair.queueOutcome(1223).key, 'repair.dismissed');
+  assert.deepEqual(repair.queueOutcome(1722), { ok: false, key: 'op.failed', code: 1722 });
+  assert.equal(repair.queueOutcome(undefined).key, 'common.unavailable');
   assert.equal(repair.summary([]).key, 'repair.summary.none');
   assert.equal(repair.summary([{ level: 'ok' }, { level: 'info' }]).key, 'repair.summary.good');
   assert.deepEqual(repair.summary([{ level: 'ok' }, { level: 'warn' }, { level: 'error' }]),
@@ -357,4 +368,48 @@ test('install monitor status objects', () => {
   assert.equal(monitor.describeUsbStatus(null).state, 'invalid');
   assert.equal(monitor.describeUsbStatus({ 'connected ': true, printQueue: [1, '', 'Q'] }).queues.join(), 'Q');
   assert.deepEqual(monitor.wirelessQueue('WSD', 'a', 'b'), { key: 'monitor.wireless', args: ['WSD', 'a', 'b'] });
+});
+
+test('what a cancel would lose, counted and said', async (t) => {
+  const printers = [{ printerName: 'A', cjobs: 2 }, { printerName: 'B', cjobs: 0 }, { printerName: 'C', cjobs: 1 },
+                    { printerName: '', cjobs: 5 }, null];
+  assert.deepEqual(repair.pendingDocuments(printers), { documents: 3, printers: 2, names: ['A', 'C'], known: true });
+  // A fresh count from the program wins over the record's.
+  const fresh = (name) => (name === 'B' ? 4 : name === 'C' ? undefined : 0);
+  assert.deepEqual(repair.pendingDocuments(printers, fresh), { documents: 5, printers: 2, names: ['B', 'C'], known: true });
+  assert.equal(repair.pendingDocuments(null).known, false);
+  const cases = [
+    [{ documents: 3, printers: 2, names: ['A', 'C'], known: true }, 'repair.loss.many', [3, 2]],
+    [{ documents: 2, printers: 1, names: ['A'], known: true }, 'repair.loss.onePrinter', [2, 'A']],
+    [{ documents: 1, printers: 1, names: ['C'], known: true }, 'repair.loss.one', [1, 'C']],
+    [{ documents: 0, printers: 0, names: [], known: true }, 'repair.loss.none', []],
+    [{ documents: 0, printers: 0, names: [], known: false }, 'repair.loss.unknown', []]
+  ];
+  for (const [pending, key, args] of cases) {
+    await t.test(key, () => assert.deepEqual(repair.lossMessage(pending), { key, args }));
+  }
+});
+
+test('the report after "Repair everything" separates what it repairs from what it leaves', () => {
+  const plan = repair.checkPlan([{ printerName: 'L', isLocal: true }]);
+  const all = (level) => Object.fromEntries(plan.map((c) => [c.id, { level }]));
+  const fine = repair.repairAllReport(plan, all('ok'), { documents: 3 });
+  assert.equal(fine.level, 'ok');
+  assert.deepEqual(fine.parts.map((p) => p.key), ['repair.all.done', 'repair.all.cancelled']);
+  assert.deepEqual(fine.parts[1].args, [3]);
+
+  // The font and sharing are never part of it, and no advice to restart the computer.
+  const results = all('ok');
+  results.font = { level: 'warn' };
+  results['sharing:L'] = { level: 'info' };
+  const fontLeft = repair.repairAllReport(plan, results, { documents: 0 });
+  assert.equal(fontLeft.level, 'info');
+  assert.deepEqual(fontLeft.parts.map((p) => p.key), ['repair.all.done', 'repair.all.notIncluded']);
+  assert.deepEqual(fontLeft.others, ['font']);
+
+  results['queue:L'] = { level: 'error' };
+  const queueLeft = repair.repairAllReport(plan, results, { documents: 2 });
+  assert.equal(queueLeft.level, 'warn');
+  assert.deepEqual(queueLeft.parts.map((p) => p.key), ['repair.all.partly', 'repair.all.stillAdvice', 'repair.all.notIncluded']);
+  assert.deepEqual(queueLeft.still, ['queue:L']);
 });

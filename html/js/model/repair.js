@@ -88,7 +88,7 @@
       var serious = common.hasBit(result, 0x2) || common.hasBit(result, 0x400) || common.hasBit(result, 0x200) ||
                     common.hasBit(result, 0x40) || common.hasBit(result, 0x20);
       return { level: serious ? 'error' : 'warn', key: 'check.queue.jobs', args: [check.printer], words: words,
-               repair: 'cleanPrinterQueue' };
+               repair: 'cleanPrinterQueueOf' };
     default:
       return unavailable();
     }
@@ -99,10 +99,13 @@
     2: 'repair.toolMissing',
     10: 'repair.failed.spooler',
     11: 'repair.failed.firewall',
+    5: 'repair.notAuthorised',
     12: 'repair.failed.queues',
+    13: 'repair.failed.notOurs',
     64: 'repair.failed.usage',
     126: 'repair.dismissed',
-    127: 'repair.notAuthorised'
+    127: 'repair.notAuthorised',
+    1223: 'repair.dismissed'
   };
 
   // "restartPrinterSpool", "enableFirewall" and the start of
@@ -121,13 +124,80 @@
     return { ok: false, key: 'op.failed', code: result };
   }
 
+  // "cleanPrinterQueueOf" answers 0, 1801 (no such printer), a Win32 code of
+  // its own (1722 the print service does not answer) or the tool's result.
+  function queueOutcome(result) {
+    if (typeof result !== 'number') return { ok: false, key: 'common.unavailable', code: null };
+    if (result === 0) return { ok: true, key: 'repair.done', code: 0 };
+    if (result === 1801) return { ok: false, key: 'repair.queueGone', code: result };
+    if (TOOL_EXIT[result]) return { ok: false, key: TOOL_EXIT[result], code: result };
+    return { ok: false, key: 'op.failed', code: result };
+  }
+
+  // The documents a cancel would destroy: how many, on how many printers, from
+  // the printer records (cjobs) and, where the program can tell now, fresh
+  // counts by name. known is false when there is no list of printers at all.
+  function pendingDocuments(printers, freshCount) {
+    var result = { documents: 0, printers: 0, names: [], known: Array.isArray(printers) };
+    (printers || []).forEach(function (p) {
+      if (!p || typeof p.printerName !== 'string' || !p.printerName) return;
+      var fresh = freshCount ? freshCount(p.printerName) : undefined;
+      var count = typeof fresh === 'number' && fresh >= 0 ? fresh : Math.max(0, Number(p.cjobs) || 0);
+      if (!count) return;
+      result.documents += count;
+      result.printers += 1;
+      result.names.push(p.printerName);
+    });
+    return result;
+  }
+
+  // The sentence saying what a cancel will lose.
+  function lossMessage(pending) {
+    if (!pending.known) return { key: 'repair.loss.unknown', args: [] };
+    if (!pending.documents) return { key: 'repair.loss.none', args: [] };
+    if (pending.printers === 1) {
+      return pending.documents === 1 ? { key: 'repair.loss.one', args: [1, pending.names[0]] }
+                                     : { key: 'repair.loss.onePrinter', args: [pending.documents, pending.names[0]] };
+    }
+    return { key: 'repair.loss.many', args: [pending.documents, pending.printers] };
+  }
+
+  // Which checks "Repair everything" acts on: the print service, the
+  // firewall and the queues. The font and sharing are never part of it.
+  function coveredByRepairAll(check) {
+    return check.id === 'spooler' || check.id.indexOf('firewall-') === 0 || check.id.indexOf('queue:') === 0;
+  }
+
+  // What the page says once "Repair everything" has ended and the checks ran
+  // again: what is right now, what is still wrong among what it repairs, and
+  // the problems it leaves to their own buttons. lost: the documents the
+  // confirmation counted.
+  function repairAllReport(plan, results, lost) {
+    var bad = function (c) { return results[c.id] && (results[c.id].level === 'warn' || results[c.id].level === 'error'); };
+    var still = plan.filter(function (c) { return coveredByRepairAll(c) && bad(c); });
+    var others = plan.filter(function (c) { return !coveredByRepairAll(c) && bad(c); });
+    var parts = [];
+    if (!still.length) parts.push({ key: 'repair.all.done', args: [] });
+    else parts.push({ key: 'repair.all.partly', args: [still.length] });
+    if (lost && lost.documents && !still.some(function (c) { return c.id.indexOf('queue:') === 0; })) {
+      parts.push(lost.documents === 1 ? { key: 'repair.all.cancelledOne', args: [] }
+                                      : { key: 'repair.all.cancelled', args: [lost.documents] });
+    }
+    if (still.length) parts.push({ key: 'repair.all.stillAdvice', args: [] });
+    if (others.length) parts.push({ key: 'repair.all.notIncluded', args: [others.length] });
+    return { level: still.length ? 'warn' : others.length ? 'info' : 'ok', parts: parts,
+             still: still.map(function (c) { return c.id; }), others: others.map(function (c) { return c.id; }) };
+  }
+
   var REPAIRS = {
     restartPrinterSpool: { label: 'repair.btn.spooler', outcome: toolOutcome, recheck: ['spooler'] },
     enableFirewall: { label: 'repair.btn.firewall', outcome: toolOutcome, recheck: ['firewall-discovery', 'firewall-sharing'] },
     installOcrFont: { label: 'repair.btn.font', outcome: win32Outcome, recheck: ['font'] },
     enablePrinterSharing: { label: 'repair.btn.sharing', outcome: win32Outcome, recheck: ['sharing:'] },
     // Answers nothing whatever happened; the checks afterwards tell the truth.
-    cleanPrinterQueue: { label: 'repair.btn.queue', outcome: null, recheck: ['queue:'] }
+    cleanPrinterQueue: { label: 'repair.btn.queue', outcome: null, recheck: ['queue:'] },
+    // One printer's documents only.
+    cleanPrinterQueueOf: { label: 'repair.btn.queueOf', outcome: queueOutcome, recheck: ['queue:'] }
   };
 
   function summary(results) {
@@ -162,6 +232,11 @@
     queueWords: queueWords,
     toolOutcome: toolOutcome,
     win32Outcome: win32Outcome,
+    queueOutcome: queueOutcome,
+    pendingDocuments: pendingDocuments,
+    lossMessage: lossMessage,
+    coveredByRepairAll: coveredByRepairAll,
+    repairAllReport: repairAllReport,
     summary: summary,
     recheckFor: recheckFor
   };

@@ -48,6 +48,7 @@ function fakeProgram(overrides) {
     installOcrFont: () => 0,
     enablePrinterSharing: () => 0,
     cleanPrinterQueue: () => undefined,
+    cleanPrinterQueueOf: () => 0,
     resetSpool_firewall_queue: () => 0,
     Down: () => 0,
     downDir: (folder) => { if (folder === undefined) return state.folder; if (typeof folder !== 'string') return undefined; state.folder = folder; return true; },
