@@ -18,6 +18,15 @@ install(FILES ${PROJECT_SOURCE_DIR}/app/korvane.desktop DESTINATION ${CMAKE_INST
 install(FILES ${PROJECT_SOURCE_DIR}/app/korvane.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${PROJECT_SOURCE_DIR}/app/korvane.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo
         RENAME com.velmora.Korvane.metainfo.xml)
+# The polkit actions of the privileged repairs (salvane, and lpadmin when the
+# scheduler refuses a delete): pkexec matches them by the installed program's
+# path, known only when installing (the package installs under /usr).
+set(KORVANE_LPADMIN_PATH /usr/sbin/lpadmin CACHE STRING "lpadmin as pkexec resolves it on the target system")
+install(CODE "
+  set(KORVANE_SALVANE_PATH \"\${CMAKE_INSTALL_PREFIX}/${KORVANE_INSTALL_DIR}/salvane\")
+  set(KORVANE_LPADMIN_PATH \"${KORVANE_LPADMIN_PATH}\")
+  configure_file(\"${PROJECT_SOURCE_DIR}/tools/salvane/com.velmora.korvane.policy.in\"
+                 \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/polkit-1/actions/com.velmora.korvane.policy\" @ONLY)")
 
 # A Debian package of the same layout: `cpack -G DEB` in the build folder.
 set(CPACK_PACKAGE_NAME korvane)

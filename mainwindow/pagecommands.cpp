@@ -134,6 +134,9 @@ void MainBlkWindow::bindRepairCommands()
         repair::cleanPrinterQueue(intArg(args, 0));
         return undefined();
     });
+    bindCommand(QStringLiteral("cleanPrinterQueueOf"), 1, [](const QJsonArray& args) {
+        return QJsonValue(int(repair::cleanPrinterQueueOf(textArg(args, 0))));
+    });
 }
 
 bool MainBlkWindow::exec(const QJsonArray& args)

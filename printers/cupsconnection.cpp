@@ -92,6 +92,16 @@ QString schedulerName()
     return cups::SpoolerConnection::serverName();
 }
 
+QString schedulerAddress()
+{
+    QString server = cups::SpoolerConnection::serverName();
+    if (server.startsWith(QLatin1Char('/')) || ippPort() == IPP_PORT)
+        return server;
+    if (server.contains(QLatin1Char(':')) && !server.startsWith(QLatin1Char('[')))
+        server = QLatin1Char('[') + server + QLatin1Char(']');
+    return server + QLatin1Char(':') + QString::number(ippPort());
+}
+
 namespace cups {
 
 int currentWaitMs()

@@ -188,6 +188,10 @@ private:
 // path of a local socket (starting with "/").
 QString schedulerName();
 
+// The scheduler as "lpadmin -h" takes it: the socket path, or the host with
+// ":port" when the port is not 631.
+QString schedulerAddress();
+
 // Whether the scheduler gives any IPP answer at all; a refusal counts as one.
 bool schedulerAnswers();
 
@@ -200,16 +204,18 @@ win32::ErrorCode enableSchedulerSharing();
 
 struct CancelAllJobsResult {
     win32::ErrorCode error = win32::kSuccess;  // the first failure
-    int queues = 0;                            // printers and classes looked at
-    int cancelledJobs = 0;                     // unfinished jobs they held
-    QStringList failedQueues;                  // whose jobs could not be cancelled
+    int cancelledJobs = 0;                     // unfinished jobs that were cancelled
+    int jobsLeft = 0;                          // unfinished jobs still there at the end
 };
-// Cancels every unfinished job on every queue, then waits up to 15 s until the
+// Cancels every unfinished job on every queue with one Cancel-Jobs for all
+// printers (everyone's jobs, as `cancel -a`), then waits up to 15 s until the
 // scheduler holds none: a job being printed ends only when its filters have
-// stopped. error is the first failure: the listing's (1722 when the scheduler
-// cannot be reached), a queue's cancel (1722, 5, 1801, 31), or 31 when jobs
-// are still left at the end.
+// stopped. error: 1722 when the scheduler cannot be reached, 5 when it refuses
+// the cancel, 31 when jobs are still left at the end.
 CancelAllJobsResult cancelAllJobs();
+// The same for the jobs of one queue (a printer or a class) only. 1801 for a
+// name CUPS could not have or a queue that does not exist.
+CancelAllJobsResult cancelPrinterJobs(const QString& printerName);
 
 // ---- Change monitor -------------------------------------------------------
 

@@ -49,9 +49,7 @@ win32::ErrorCode deleteThroughPkexec(const QString& name)
         qInfo("printers: delete refused and no pkexec/lpadmin to retry with");
         return win32::kAccessDenied;
     }
-    QString server = cups::SpoolerConnection::serverName();
-    if (!server.startsWith(QLatin1Char('/')) && ippPort() != 631)
-        server += QLatin1Char(':') + QString::number(ippPort());
+    const QString server = schedulerAddress();
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     process.start(pkexec, {lpadmin, QStringLiteral("-h"), server, QStringLiteral("-x"), name});

@@ -1,10 +1,11 @@
 // The scheduler as a whole: whether it answers, its sharing setting, and
-// cancelling every job it holds.
+// cancelling the jobs it holds, of every queue or of one.
 
 #include "printers/cupsspooler.h"
 #include "printers/printerapi.h"
 
 #include <QDeadlineTimer>
+#include <algorithm>
 #include <QDebug>
 #include <QThread>
 #include <cups/adminutil.h>
@@ -13,44 +14,87 @@ namespace PrinterAPI {
 
 namespace {
 
-// The scheduler answers a cancel once it has told the queue's filters to stop,
-// which takes longer than an ordinary answer.
+// The scheduler answers a cancel once it has told the queues' filters to
+// stop, which takes longer than an ordinary answer.
 constexpr int kCancelWaitMs = 2500;
 // How long the jobs being printed may take to end after their cancel.
 constexpr int kJobsEndMs = 15000;
 constexpr int kJobsPollMs = 100;
-// Queue names are the scheduler's; a broken one is not allowed to make the
-// loop over them endless.
-constexpr std::size_t kMostQueues = 4096;
 
 // Get-Jobs on this URI reports the jobs of every queue.
 const QByteArray kEveryQueueUri = QByteArrayLiteral("ipp://localhost/");
+// Cancel-Jobs on this URI cancels the jobs of every queue at once, as
+// `cancel -a` asks for it.
+const QByteArray kEveryPrinterUri = QByteArrayLiteral("ipp://localhost/printers/");
 
-std::optional<std::vector<PrintJobRecord>> unfinishedJobs(const QByteArray& uri)
+std::optional<std::vector<PrintJobRecord>> unfinishedJobs(const QByteArray& uri, win32::ErrorCode* error = nullptr)
 {
     cups::SpoolerConnection connection;
-    win32::ErrorCode error = win32::kSuccess;
-    return cups::readJobs(connection, uri, error);
+    win32::ErrorCode ignored = win32::kSuccess;
+    return cups::readJobs(connection, uri, error ? *error : ignored);
 }
 
-cups::IppPtr cancelRequest(ipp_op_t operation, const cups::QueueAttributes& queue)
+cups::IppPtr cancelRequest(ipp_op_t operation, const QByteArray& uri)
 {
     cups::IppPtr request = cups::newRequest(operation);
-    cups::addDestinationUri(request.get(), queue.name, queue.isClass());
+    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.constData());
+    // Everyone's jobs, not only those of the requesting user; cancelled and
+    // kept in the job history rather than purged with their files.
+    ippAddBoolean(request.get(), IPP_TAG_OPERATION, "my-jobs", 0);
+    ippAddBoolean(request.get(), IPP_TAG_OPERATION, "purge-jobs", 0);
     return request;
 }
 
-// 0, or the error that kept the queue's jobs from being cancelled.
-win32::ErrorCode cancelJobsOf(const cups::QueueAttributes& queue)
+// 0, or the error that kept the jobs of the destination from being cancelled.
+win32::ErrorCode sendCancelJobs(const QByteArray& uri)
 {
     cups::SpoolerConnection connection(kCancelWaitMs);
     if (!connection.isOpen())
         return win32::kRpcServerUnavailable;
-    cups::Reply reply = connection.send(cancelRequest(IPP_OP_CANCEL_JOBS, queue), "/admin/");
-    // Older schedulers know only CUPS-Purge-Jobs.
+    cups::Reply reply = connection.send(cancelRequest(IPP_OP_CANCEL_JOBS, uri), "/admin/");
+    // Schedulers older than CUPS 1.5 know only CUPS-Purge-Jobs.
     if (reply.status == IPP_STATUS_ERROR_OPERATION_NOT_SUPPORTED)
-        reply = connection.send(cancelRequest(IPP_OP_PURGE_JOBS, queue), "/admin/");
+        reply = connection.send(cancelRequest(IPP_OP_PURGE_JOBS, uri), "/admin/");
     return reply.error;
+}
+
+// Counts the destination's unfinished jobs, cancels them with one request and
+// waits until none is left: a job being printed ends only when its filters
+// have stopped.
+CancelAllJobsResult cancelJobsAt(const QByteArray& cancelUri, const QByteArray& listUri)
+{
+    CancelAllJobsResult result;
+    win32::ErrorCode error = win32::kSuccess;
+    const auto before = unfinishedJobs(listUri, &error);
+    if (!before) {
+        result.error = error;
+        return result;
+    }
+    if (before->empty())
+        return result;
+    result.cancelledJobs = int(before->size());
+    result.error = sendCancelJobs(cancelUri);
+    if (result.error != win32::kSuccess) {
+        qInfo("printers: cancelling the jobs at %s failed (error %u)", cancelUri.constData(), result.error);
+        result.cancelledJobs = 0;
+        result.jobsLeft = int(before->size());
+        return result;
+    }
+    const QDeadlineTimer deadline(kJobsEndMs);
+    for (;;) {
+        const auto left = unfinishedJobs(listUri);
+        if (left && left->empty())
+            break;
+        if (deadline.hasExpired()) {
+            qInfo("printers: jobs at %s are still unfinished after their cancel", listUri.constData());
+            result.jobsLeft = left ? int(left->size()) : result.cancelledJobs;
+            result.cancelledJobs -= std::min(result.cancelledJobs, result.jobsLeft);
+            result.error = left ? win32::kGenFailure : win32::kRpcServerUnavailable;
+            break;
+        }
+        QThread::msleep(kJobsPollMs);
+    }
+    return result;
 }
 
 }  // namespace
@@ -104,52 +148,25 @@ win32::ErrorCode enableSchedulerSharing()
 
 CancelAllJobsResult cancelAllJobs()
 {
+    return cancelJobsAt(kEveryPrinterUri, kEveryQueueUri);
+}
+
+CancelAllJobsResult cancelPrinterJobs(const QString& printerName)
+{
     CancelAllJobsResult result;
-    const auto fail = [&](win32::ErrorCode error) {
-        if (result.error == win32::kSuccess)
-            result.error = error;
-    };
-    cups::QueueList list;
-    {
-        cups::SpoolerConnection connection;
-        list = cups::readQueues(connection);
-    }
-    if (list.error != win32::kSuccess) {
-        result.error = list.error;
+    if (!cups::isValidPrinterName(printerName)) {
+        result.error = win32::kInvalidPrinterName;
         return result;
     }
-    for (const cups::QueueAttributes& queue : list.queues) {
-        if (!cups::isValidPrinterName(queue.name))
-            continue;
-        if (std::size_t(result.queues) >= kMostQueues)
-            break;
-        ++result.queues;
-        const auto before = unfinishedJobs(cups::destinationUri(queue.name, queue.isClass()));
-        if (before && before->empty())
-            continue;
-        const win32::ErrorCode error = cancelJobsOf(queue);
-        if (error != win32::kSuccess) {
-            qInfo("printers: cancelling the jobs of %s failed (error %u)", qUtf8Printable(queue.name), error);
-            fail(error);
-            result.failedQueues << queue.name;
-            continue;
-        }
-        if (before)
-            result.cancelledJobs += int(before->size());
+    std::optional<cups::QueueAttributes> queue;
+    {
+        cups::SpoolerConnection connection;
+        queue = cups::readQueue(connection, printerName, result.error);
     }
-    const QDeadlineTimer deadline(kJobsEndMs);
-    for (;;) {
-        const auto left = unfinishedJobs(kEveryQueueUri);
-        if (left && left->empty())
-            break;
-        if (deadline.hasExpired()) {
-            qInfo("printers: jobs are still unfinished after cancelling them all");
-            fail(left ? win32::kGenFailure : win32::kRpcServerUnavailable);
-            break;
-        }
-        QThread::msleep(kJobsPollMs);
-    }
-    return result;
+    if (!queue)
+        return result;
+    const QByteArray uri = cups::destinationUri(queue->name, queue->isClass());
+    return cancelJobsAt(uri, uri);
 }
 
 }  // namespace PrinterAPI

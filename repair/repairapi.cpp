@@ -60,6 +60,18 @@ void cleanPrinterQueue(int /*unused*/)
     runRepairTool(command::kCleanQueues, 0);
 }
 
+win32::ErrorCode cleanPrinterQueueOf(const QString& printerName)
+{
+    win32::ErrorCode error = win32::kSuccess;
+    const std::vector<PrinterAPI::PrintJobRecord> jobs = PrinterAPI::listPrinterJobs(printerName, &error);
+    if (error != win32::kSuccess)
+        return error;
+    // Nothing to cancel: no reason to ask for a password.
+    if (jobs.empty())
+        return win32::kSuccess;
+    return runRepairTool(command::kCleanQueues, 0, printerName);
+}
+
 win32::ErrorCode resetSpool_firewall_queue(webui::WindowHandle window)
 {
     return runRepairTool(command::kResetAll, window);

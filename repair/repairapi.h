@@ -27,6 +27,12 @@ bool checkOcrFont();
 win32::ErrorCode restartPrinterSpool();
 win32::ErrorCode enableFirewall();
 void cleanPrinterQueue(int unused);
+// Cancels the jobs of one queue only: 0 (also when it held none, without
+// starting the tool), 1801 for a name CUPS could not have or a queue that does
+// not exist, 1722 when the scheduler cannot be reached, else the repair
+// tool's result (12 the jobs could not be cancelled, 1223 the password
+// request was dismissed, 5 not authorised).
+win32::ErrorCode cleanPrinterQueueOf(const QString& printerName);
 // Starts the combined repair and returns 0 at once; the window receives
 // webui::msg::kResetAllFinished when it has ended.
 win32::ErrorCode resetSpool_firewall_queue(webui::WindowHandle window);

@@ -6,7 +6,9 @@
 
 #include "repair/repairtool.h"
 
+#include "printers/printerapi.h"
 #include "repair/repairtypes.h"
+#include "repair/scheduleraddress.h"
 #include "sysutil/launch.h"
 #include "sysutil/paths.h"
 
@@ -50,12 +52,22 @@ win32::ErrorCode pageResult(int exitCode, bool throughPkexec)
 
 }  // namespace
 
-win32::ErrorCode runRepairTool(int command, webui::WindowHandle window)
+win32::ErrorCode runRepairTool(int command, webui::WindowHandle window, const QString& queue)
 {
     const QString tool = sysutil::siblingProgram(QStringLiteral("salvane"));
     if (!QFileInfo(tool).isFile())
         return win32::kFileNotFound;
-    QStringList argv{tool, QString::number(command)};
+    // The tool acts on the scheduler we show, which pkexec would not tell it:
+    // it clears the environment and with it CUPS_SERVER.
+    const QString server = PrinterAPI::schedulerAddress();
+    if (!isValidSchedulerAddress(server)) {
+        std::fprintf(stderr, "runRepairTool: the scheduler address is not one the tool accepts\n");
+        return win32::kInvalidParameter;
+    }
+    QStringList argv{tool, QStringLiteral("-h"), server};
+    if (!queue.isEmpty())
+        argv << QStringLiteral("-p") << queue;
+    argv << QString::number(command);
     bool throughPkexec = false;
     if (geteuid() != 0) {
         const QString pkexec = QStandardPaths::findExecutable(QStringLiteral("pkexec"));

@@ -52,6 +52,10 @@ constexpr int kUsage = 64;
 constexpr int kSpoolerFailed = 10;
 constexpr int kFirewallFailed = 11;
 constexpr int kQueuesFailed = 12;
+// The scheduler is on another machine, or is a private one of this machine
+// whose start command is not known: restarting "the print service" would
+// restart something else.
+constexpr int kSchedulerNotOurs = 13;
 constexpr int kPkexecDismissed = 126;
 constexpr int kPkexecNotAuthorised = 127;
 }  // namespace exitcode

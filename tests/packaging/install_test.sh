@@ -32,6 +32,24 @@ desktop-file-validate "$prefix/share/applications/korvane.desktop"
 appstreamcli validate --no-net --pedantic "$prefix/share/metainfo/com.velmora.Korvane.metainfo.xml" >/dev/null
 [ -f "$prefix/share/icons/hicolor/scalable/apps/korvane.svg" ] || { echo "FAIL: icon missing"; exit 1; }
 
+# The polkit actions of the privileged repairs: well-formed, valid against
+# polkit's DTD, naming the installed salvane and lpadmin with their own
+# messages and a kept authorisation.
+policy="$prefix/share/polkit-1/actions/com.velmora.korvane.policy"
+[ -f "$policy" ] || { echo "FAIL: polkit policy missing"; exit 1; }
+dtd=/usr/share/polkit-1/policyconfig-1.dtd
+if command -v xmllint >/dev/null; then
+  if [ -f "$dtd" ]; then xmllint --noout --dtdvalid "$dtd" "$policy"; else xmllint --noout "$policy"; fi
+fi
+policy_text=$(cat "$policy")
+grep -q '<annotate key="org.freedesktop.policykit.exec.path">/usr/lib/korvane/salvane</annotate>' <<<"$policy_text" \
+  || { echo "FAIL: the policy does not name the installed salvane"; exit 1; }
+grep -q '<annotate key="org.freedesktop.policykit.exec.path">/usr/sbin/lpadmin</annotate>' <<<"$policy_text" \
+  || { echo "FAIL: the policy does not name lpadmin"; exit 1; }
+[ "$(grep -c '<allow_active>auth_admin_keep</allow_active>' <<<"$policy_text")" = 2 ] \
+  || { echo "FAIL: the policy's actions do not keep the authorisation"; exit 1; }
+grep -q 'Korvane wants to repair printing' <<<"$policy_text" || { echo "FAIL: the policy lacks its message"; exit 1; }
+
 # Start it from its installed place; it must find its pages beside itself.
 home="$scratch/home"
 mkdir -p "$home" && chmod 700 "$home"

@@ -12,6 +12,7 @@
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -47,6 +48,22 @@ bool submitJob(const QString& queue, bool hold)
     lp.write("a page\n");
     lp.closeWriteChannel();
     return lp.waitForFinished(30000) && lp.exitStatus() == QProcess::NormalExit && lp.exitCode() == 0;
+}
+
+QString bedSocket()
+{
+    return bedDir() + "/cups.sock";
+}
+
+// The Cancel-Jobs requests the bed's scheduler has answered so far.
+int cancelJobsRequests()
+{
+    return int(testsupport::readFile(bedDir() + "/log/access_log").count(" Cancel-Jobs "));
+}
+
+int unfinishedJobs(const QString& queue)
+{
+    return int(PrinterAPI::listPrinterJobs(queue).size());
 }
 
 class RepairCups : public ::testing::Test {
@@ -123,6 +140,99 @@ TEST_F(RepairCups, CleanPrinterQueueEmptiesEveryQueue)
     ASSERT_TRUE(submitJob("stopped", false));
     repair::cleanPrinterQueue(0);
     EXPECT_EQ(repair::checkPrinterQueue("stopped"), 0u);
+}
+
+TEST_F(RepairCups, EveryQueuesJobsAreCancelledWithOneRequest)
+{
+    ASSERT_TRUE(submitJob("stopped", true));
+    ASSERT_TRUE(submitJob("stopped", false));
+    ASSERT_TRUE(submitJob("laser", true));
+    const int jobs = unfinishedJobs("stopped") + unfinishedJobs("laser");
+    const int requestsBefore = cancelJobsRequests();
+    const auto run = runSalvane("2");
+    EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
+    EXPECT_TRUE(run.output.startsWith(QStringLiteral("clean queues: ok: cancelled %1 job(s) on every queue of %2")
+                                          .arg(jobs)
+                                          .arg(bedSocket())))
+        << run.output.toStdString();
+    EXPECT_EQ(cancelJobsRequests() - requestsBefore, 1);
+    EXPECT_EQ(unfinishedJobs("stopped"), 0);
+    EXPECT_EQ(unfinishedJobs("laser"), 0);
+}
+
+TEST_F(RepairCups, SalvaneActsOnTheSchedulerItIsToldRatherThanTheEnvironments)
+{
+    ASSERT_TRUE(submitJob("stopped", true));
+    QTemporaryDir dir;
+    QProcessEnvironment elsewhere;
+    elsewhere.insert("CUPS_SERVER", dir.filePath("elsewhere.sock"));
+    const auto run = runSalvane({"-h", bedSocket(), "2"}, elsewhere);
+    EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
+    EXPECT_TRUE(run.output.contains(bedSocket())) << run.output.toStdString();
+    EXPECT_EQ(unfinishedJobs("stopped"), 0);
+}
+
+TEST_F(RepairCups, OnePrintersJobsAreCancelledAndNoOtherPrintersJobs)
+{
+    ASSERT_TRUE(submitJob("stopped", true));
+    ASSERT_TRUE(submitJob("stopped", false));
+    ASSERT_TRUE(submitJob("laser", true));
+    ASSERT_EQ(unfinishedJobs("laser"), 1);
+    EXPECT_EQ(repair::cleanPrinterQueueOf("stopped"), win32::kSuccess);
+    EXPECT_EQ(unfinishedJobs("stopped"), 0);
+    EXPECT_EQ(unfinishedJobs("laser"), 1);
+    {
+        // An empty queue is answered without starting the tool (which is
+        // missing here and would give 2).
+        QTemporaryDir empty;
+        ScopedEnv programDir("KORVANE_PROGRAM_DIR", empty.path().toUtf8());
+        EXPECT_EQ(repair::cleanPrinterQueueOf("stopped"), win32::kSuccess);
+        EXPECT_EQ(repair::cleanPrinterQueueOf("laser"), win32::kFileNotFound);
+    }
+    const QString badNames[] = {"", "no-such-queue", "laser; rm -rf /", "../laser", "la\"ser", QString(4096, 'x')};
+    for (const QString& name : badNames)
+        EXPECT_EQ(repair::cleanPrinterQueueOf(name), win32::kInvalidPrinterName) << name.left(32).toStdString();
+    EXPECT_EQ(unfinishedJobs("laser"), 1);
+    EXPECT_EQ(repair::cleanPrinterQueueOf("laser"), win32::kSuccess);
+    EXPECT_EQ(unfinishedJobs("laser"), 0);
+}
+
+TEST_F(RepairCups, SalvaneEmptiesTheNamedQueueOnly)
+{
+    ASSERT_TRUE(submitJob("stopped", true));
+    ASSERT_TRUE(submitJob("laser", true));
+    auto run = runSalvane({"-h", bedSocket(), "-p", "laser", "2"});
+    EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
+    EXPECT_TRUE(run.output.startsWith("clean queues: ok: cancelled 1 job(s) on queue laser")) << run.output.toStdString();
+    EXPECT_EQ(unfinishedJobs("laser"), 0);
+    EXPECT_GT(unfinishedJobs("stopped"), 0);
+    run = runSalvane({"-p", "no-such-queue", "2"});
+    EXPECT_EQ(run.exitCode, repair::exitcode::kQueuesFailed) << run.output.toStdString();
+    EXPECT_TRUE(run.output.startsWith("clean queues: FAILED: error 1801")) << run.output.toStdString();
+}
+
+TEST_F(RepairCups, ASchedulerOnAnotherMachineIsNotRestarted)
+{
+    const pid_t old = schedulerPid();
+    for (const char* server : {"10.203.9.9:631", "printserver.example.org", "[fe80::1]:631"}) {
+        const auto run = runSalvane({"-h", server, "0"});
+        EXPECT_EQ(run.exitCode, repair::exitcode::kSchedulerNotOurs) << server;
+        EXPECT_TRUE(run.output.startsWith("restart spooler: FAILED: the scheduler ") &&
+                    run.output.contains(" runs on another machine; it can only be restarted there"))
+            << run.output.toStdString();
+    }
+    EXPECT_EQ(schedulerPid(), old);
+    EXPECT_FALSE(processGone(old));
+}
+
+TEST_F(RepairCups, APrivateSchedulerWithoutItsStartCommandIsNotRestartedAsTheMachinesOwn)
+{
+    const pid_t old = schedulerPid();
+    const auto run = runSalvane({"-h", bedSocket(), "0"}, {}, {"KORVANE_CUPSD_COMMAND", "KORVANE_CUPSD_PIDFILE"});
+    EXPECT_EQ(run.exitCode, repair::exitcode::kSchedulerNotOurs) << run.output.toStdString();
+    EXPECT_TRUE(run.output.contains("is not this machine's print service")) << run.output.toStdString();
+    EXPECT_EQ(schedulerPid(), old);
+    EXPECT_FALSE(processGone(old));
 }
 
 TEST_F(RepairCups, SharingIsReportedSetAndCleared)
@@ -245,7 +355,7 @@ TEST(RepairToolStart, AMissingToolIsFileNotFound)
 TEST(RepairToolStart, TheToolsExitCodeIsPassedThrough)
 {
     QTemporaryDir dir;
-    ASSERT_TRUE(testsupport::writeFile(dir.filePath("salvane"), "#!/bin/sh\n[ \"$1\" = 1 ] && exit 11\nexit 0\n", true));
+    ASSERT_TRUE(testsupport::writeFile(dir.filePath("salvane"), "#!/bin/sh\nfor a; do last=$a; done\n[ \"$last\" = 1 ] && exit 11\nexit 0\n", true));
     ScopedEnv programDir("KORVANE_PROGRAM_DIR", dir.path().toUtf8());
     EXPECT_EQ(repair::runRepairTool(repair::command::kOpenFirewall, 0), 11u);
     EXPECT_EQ(repair::runRepairTool(repair::command::kRestartSpooler, 0), 0u);
@@ -253,9 +363,34 @@ TEST(RepairToolStart, TheToolsExitCodeIsPassedThrough)
 
 TEST(RepairToolStart, SalvaneRefusesABadArgument)
 {
-    for (const char* argument : {"", "7", "abc", "1000x"}) {
+    for (const char* argument : {"", "7", "abc", "1000x", "-h", "-p", "02", " 2"}) {
         const auto run = runSalvane(argument);
         EXPECT_EQ(run.exitCode, repair::exitcode::kUsage) << argument;
         EXPECT_TRUE(run.output.isEmpty()) << argument;
     }
+    const QStringList badVectors[] = {
+        {"-h", "0"},
+        {"0", "-h"},
+        {"-h", "", "0"},
+        {"-h", "host;touch /tmp/korvane-salvane-marker", "2"},
+        {"-h", "$(touch /tmp/korvane-salvane-marker)", "2"},
+        {"-h", "/tmp/line\nbreak.sock", "2"},
+        {"-h", "-x", "2"},
+        {"-h", "/" + QString(200, 's'), "2"},
+        {"-h", "localhost", "-h", "localhost", "2"},
+        {"-p", "laser", "0"},
+        {"-p", "laser", "1000"},
+        {"-p", "-x", "2"},
+        {"-p", "", "2"},
+        {"-p", QString(128, 'q'), "2"},
+        {"-p", "la\x01ser", "2"},
+        {"2", "2"},
+        {"-x", "2"},
+    };
+    for (const QStringList& args : badVectors) {
+        const auto run = runSalvane(args);
+        EXPECT_EQ(run.exitCode, repair::exitcode::kUsage) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.output.isEmpty()) << args.join(' ').toStdString();
+    }
+    EXPECT_FALSE(QFile::exists("/tmp/korvane-salvane-marker"));
 }

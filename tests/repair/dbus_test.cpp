@@ -28,6 +28,9 @@ protected:
         ASSERT_TRUE(QDir().mkpath(m_dir.filePath("systemd")));
         m_env.emplace_back(std::make_unique<ScopedEnv>("KORVANE_SYSTEMD_RUNTIME_DIR", m_dir.filePath("systemd").toUtf8()));
         m_env.emplace_back(std::make_unique<ScopedEnv>("CUPS_SERVER", m_dir.filePath("no-scheduler.sock").toUtf8()));
+        // The mocked systemd's cups.service stands for the scheduler on that socket.
+        m_env.emplace_back(
+            std::make_unique<ScopedEnv>("KORVANE_CUPS_SYSTEM_SOCKET", m_dir.filePath("no-scheduler.sock").toUtf8()));
         m_env.emplace_back(std::make_unique<ScopedEnv>("KORVANE_CUPSD", m_dir.filePath("no-cupsd").toUtf8()));
         for (const char* tool : {"KORVANE_UFW", "KORVANE_NFT", "KORVANE_IPTABLES", "KORVANE_SYSTEMCTL"})
             m_env.emplace_back(std::make_unique<ScopedEnv>(tool, m_dir.filePath("not-installed").toUtf8()));

@@ -82,12 +82,19 @@ QString PrivateSystemBus::send(const QString& busName, const QString& path, cons
 
 ToolRun runSalvane(const QString& argument, const QProcessEnvironment& extra)
 {
+    return runSalvane(QStringList{argument}, extra);
+}
+
+ToolRun runSalvane(const QStringList& arguments, const QProcessEnvironment& extra, const QStringList& unset)
+{
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString& name : unset)
+        environment.remove(name);
     environment.insert(extra);
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::SeparateChannels);
-    process.start(testsupport::programDir() + QStringLiteral("/salvane"), {argument});
+    process.start(testsupport::programDir() + QStringLiteral("/salvane"), arguments);
     ToolRun run;
     if (!process.waitForFinished(120000)) {
         process.kill();

@@ -46,5 +46,7 @@ struct ToolRun {
 // Runs the program folder's salvane with one argument and the given extra
 // environment; bounded at two minutes.
 ToolRun runSalvane(const QString& argument, const QProcessEnvironment& extra = {});
+// The same with an argument vector, leaving out the named variables.
+ToolRun runSalvane(const QStringList& arguments, const QProcessEnvironment& extra = {}, const QStringList& unset = {});
 
 }  // namespace repairtest

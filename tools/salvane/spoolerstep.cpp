@@ -1,4 +1,6 @@
+#include "printers/printerapi.h"
 #include "repair/repairtypes.h"
+#include "repair/scheduleraddress.h"
 #include "repair/spoolerstate.h"
 #include "repair/systembus.h"
 #include "repair/systemdunits.h"
@@ -180,10 +182,6 @@ StepOutcome restartConfiguredScheduler(const QString& command, const QString& pi
 
 StepOutcome restartWithoutSystemd()
 {
-    const QString command = qEnvironmentVariable("KORVANE_CUPSD_COMMAND");
-    if (!command.isEmpty())
-        return restartConfiguredScheduler(command, qEnvironmentVariable("KORVANE_CUPSD_PIDFILE"));
-
     // The init system's own script keeps its bookkeeping right.
     const QString initScript = sysutil::envPath("KORVANE_CUPS_INIT_SCRIPT", QStringLiteral("/etc/init.d/cups"));
     if (QFileInfo(initScript).isExecutable()) {
@@ -211,6 +209,26 @@ StepOutcome restartWithoutSystemd()
 
 StepOutcome restartSpooler()
 {
+    // Restarting the print service must restart the scheduler we were asked
+    // about, not whatever runs under that service's name.
+    const QString address = PrinterAPI::schedulerAddress();
+    if (!repair::isLocalSchedulerAddress(address))
+        return {false,
+                QStringLiteral("the scheduler %1 runs on another machine; it can only be restarted there").arg(address),
+                repair::exitcode::kSchedulerNotOurs};
+    const QString command = qEnvironmentVariable("KORVANE_CUPSD_COMMAND");
+    if (!command.isEmpty())
+        return restartConfiguredScheduler(command, qEnvironmentVariable("KORVANE_CUPSD_PIDFILE"));
+    QStringList systemSockets = repair::standardSchedulerSockets();
+    const QString configuredSocket = qEnvironmentVariable("KORVANE_CUPS_SYSTEM_SOCKET");
+    if (!configuredSocket.isEmpty())
+        systemSockets = QStringList{configuredSocket};
+    if (!repair::isSystemSchedulerAddress(address, systemSockets))
+        return {false,
+                QStringLiteral("the scheduler at %1 is not this machine's print service; restart it the way it was "
+                               "started")
+                    .arg(address),
+                repair::exitcode::kSchedulerNotOurs};
     if (repair::systemdIsRunning())
         return restartThroughSystemd();
     return restartWithoutSystemd();
