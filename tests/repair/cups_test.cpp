@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
+#include <poll.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 using repairtest::runSalvane;
@@ -114,6 +116,24 @@ TEST_F(RepairCups, RestartOfARunningSchedulerGoesThroughThePage)
     EXPECT_EQ(repair::restartPrinterSpool(), 0u);
     EXPECT_EQ(repair::checkPrinterSpool(), repair::service::kRunning);
     EXPECT_NE(schedulerPid(), old);
+}
+
+TEST_F(RepairCups, TheRestartedSchedulerKeepsNoneOfTheCallersDescriptors)
+{
+    // A descriptor the caller lets its children inherit, as a test runner's
+    // output pipe: once the tool has ended, nobody may hold it any more.
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    const pid_t old = schedulerPid();
+    const auto run = runSalvane("0");
+    close(ends[1]);
+    EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
+    EXPECT_NE(schedulerPid(), old);
+    pollfd readEnd{ends[0], POLLIN, 0};
+    ASSERT_EQ(poll(&readEnd, 1, 20000), 1) << "the new scheduler holds the caller's pipe";
+    char byte = 0;
+    EXPECT_EQ(read(ends[0], &byte, 1), 0);
+    close(ends[0]);
 }
 
 TEST_F(RepairCups, QueuedJobsAreReportedAndSalvaneCancelsThem)

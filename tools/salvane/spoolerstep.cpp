@@ -99,8 +99,10 @@ bool stopProcesses(const std::vector<pid_t>& pids)
     return allGone();
 }
 
-// Starts the scheduler in a session of its own, detached from our output so
-// it never holds the caller's pipes open.
+// Starts the scheduler in a session of its own, detached from our output and
+// from every other descriptor we inherited, so it never holds the caller's
+// pipes open (a caller waiting for the end of its output would wait for the
+// scheduler's).
 pid_t spawnDetached(const QStringList& argv)
 {
     const QByteArray program = QFile::encodeName(argv.first());
@@ -116,6 +118,7 @@ pid_t spawnDetached(const QStringList& argv)
     posix_spawn_file_actions_init(&actions);
     for (int fd = 0; fd <= 2; ++fd)
         posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
