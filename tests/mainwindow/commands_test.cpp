@@ -20,7 +20,7 @@ TEST_F(MainWindowTest, EveryCommandIsBoundWithItsDeclaredCount)
         {"cleanPrinterQueue", 1}, {"installDriverPackage", 3}, {"openManager", 2}, {"printTestPage", 2},
         {"sharePrinter", 2}, {"deletePrinter", 2}, {"setDefaultPrinter", 2}, {"viewPrintQueue", 2},
         {"addPrinter", 2}, {"showPrintPreferencesPage", 2}, {"showPrinterPropertiesPage", 2}, {"checkMMCExists", 1},
-        {"setUSBServiceFilter", 1},
+        {"setUSBServiceFilter", 1}, {"cleanPrinterQueueOf", 1},
     };
     for (const auto& [name, count] : commands) {
         EXPECT_EQ(webui::BindingRegistry::instance().declaredCount(name), count) << name;
@@ -64,6 +64,9 @@ TEST_F(MainWindowTest, BadArgumentsGetTheDocumentedFailureValues)
         {"printTestPage(undefined, undefined)", 1801},
         {"checkPrinterSharing({})", false},
         {"checkPrinterQueue('a\\nb')", 0},
+        {"cleanPrinterQueueOf()", 1801},
+        {"cleanPrinterQueueOf('laser; rm -rf ~')", 1801},
+        {"cleanPrinterQueueOf('x'.repeat(100000))", 1801},
         {"setUserData(123)", undefined},
         {"enumPrinters('x')", undefined},
     };
