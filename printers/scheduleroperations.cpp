@@ -5,9 +5,9 @@
 #include "printers/printerapi.h"
 
 #include <QDeadlineTimer>
-#include <algorithm>
 #include <QDebug>
 #include <QThread>
+#include <algorithm>
 #include <cups/adminutil.h>
 
 namespace PrinterAPI {

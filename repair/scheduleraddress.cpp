@@ -151,6 +151,12 @@ QStringList standardSchedulerSockets()
     return {QStringLiteral("/run/cups/cups.sock"), QStringLiteral("/var/run/cups/cups.sock")};
 }
 
+QStringList systemSchedulerSockets()
+{
+    const QString configured = qEnvironmentVariable("KORVANE_CUPS_SYSTEM_SOCKET");
+    return configured.isEmpty() ? standardSchedulerSockets() : QStringList{configured};
+}
+
 bool isSystemSchedulerAddress(const QString& address, const QStringList& systemSockets)
 {
     if (!isLocalSchedulerAddress(address))

@@ -26,6 +26,8 @@ bool isLocalSchedulerAddress(const QString& address);
 
 // The sockets the machine's own scheduler listens on in a standard setup.
 QStringList standardSchedulerSockets();
+// Those, or the one KORVANE_CUPS_SYSTEM_SOCKET names instead.
+QStringList systemSchedulerSockets();
 
 // Whether a valid address is the scheduler this machine's print service runs:
 // one of its sockets, or the loopback name on the standard port 631. A local

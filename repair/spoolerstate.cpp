@@ -2,6 +2,7 @@
 
 #include "printers/printerapi.h"
 #include "repair/repairtypes.h"
+#include "repair/scheduleraddress.h"
 #include "repair/systemdunits.h"
 #include "sysutil/paths.h"
 
@@ -29,7 +30,10 @@ int schedulerAnswerState()
 
 int spoolerState()
 {
-    if (systemdIsRunning()) {
+    // The print service's units speak for the machine's own scheduler only;
+    // when the program talks to another one, that one is asked.
+    if (systemdIsRunning() &&
+        isSystemSchedulerAddress(PrinterAPI::schedulerAddress(), systemSchedulerSockets())) {
         SystemBus bus;
         if (bus.isConnected()) {
             // When systemd does not answer about the service it will not about

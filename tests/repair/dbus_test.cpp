@@ -84,6 +84,19 @@ TEST_F(RepairDbus, SpoolerStateFollowsTheCupsUnits)
     }
 }
 
+TEST_F(RepairDbus, SpoolerStateIsTheSchedulerInUseNotTheServiceOfAnother)
+{
+    ASSERT_TRUE(m_bus.startMock("systemd_units.py", kSystemd,
+                                QJsonObject{{"units", QJsonObject{{"cups.service", "active"}, {"cups.socket", "active"}}}}));
+    ASSERT_EQ(repair::checkPrinterSpool(), repair::service::kRunning);
+    // The program now talks to a scheduler the running cups.service is not:
+    // its missing socket decides, with cupsd present or not.
+    ScopedEnv elsewhere("KORVANE_CUPS_SYSTEM_SOCKET", m_dir.filePath("machine.sock").toUtf8());
+    EXPECT_EQ(repair::checkPrinterSpool(), repair::service::kUnknown);
+    ScopedEnv cupsd("KORVANE_CUPSD", "/bin/true");
+    EXPECT_EQ(repair::checkPrinterSpool(), repair::service::kStopped);
+}
+
 TEST_F(RepairDbus, SpoolerIsUnknownWithoutCupsUnits)
 {
     ASSERT_TRUE(m_bus.startMock("systemd_units.py", kSystemd));

@@ -222,11 +222,7 @@ StepOutcome restartSpooler()
     const QString command = qEnvironmentVariable("KORVANE_CUPSD_COMMAND");
     if (!command.isEmpty())
         return restartConfiguredScheduler(command, qEnvironmentVariable("KORVANE_CUPSD_PIDFILE"));
-    QStringList systemSockets = repair::standardSchedulerSockets();
-    const QString configuredSocket = qEnvironmentVariable("KORVANE_CUPS_SYSTEM_SOCKET");
-    if (!configuredSocket.isEmpty())
-        systemSockets = QStringList{configuredSocket};
-    if (!repair::isSystemSchedulerAddress(address, systemSockets))
+    if (!repair::isSystemSchedulerAddress(address, repair::systemSchedulerSockets()))
         return {false,
                 QStringLiteral("the scheduler at %1 is not this machine's print service; restart it the way it was "
                                "started")
