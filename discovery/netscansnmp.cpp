@@ -23,7 +23,7 @@ namespace discovery {
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcSnmp, "korvane.discovery.snmp")
+Q_LOGGING_CATEGORY(lcSnmp, "korvane.discovery.snmp", QtInfoMsg)
 
 using Clock = std::chrono::steady_clock;
 

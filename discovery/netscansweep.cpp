@@ -23,7 +23,7 @@ namespace discovery {
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcSweep, "korvane.discovery.sweep")
+Q_LOGGING_CATEGORY(lcSweep, "korvane.discovery.sweep", QtInfoMsg)
 
 using Clock = std::chrono::steady_clock;
 
@@ -34,7 +34,10 @@ constexpr std::size_t kIcmpHeaderBytes = 8;
 constexpr auto kLongestPollTurn = std::chrono::milliseconds(50);
 // Replies read per socket and turn, so a flood cannot starve the sending.
 constexpr int kMaxReadsPerTurn = 512;
-constexpr int kReceiveBufferBytes = 256 * 1024;
+constexpr int kReceiveBufferBytes = 1024 * 1024;
+// Probes sent per turn before the replies are read again: a thousand probes
+// in one burst bring a thousand replies at once, more than a socket buffers.
+constexpr int kMaxSendsPerTurn = 64;
 // How long the kernel keeps a neighbour entry for an address that does not
 // answer before it may drop it: three solicitations a second apart, and a
 // margin.
@@ -266,6 +269,7 @@ public:
             const Clock::time_point now = Clock::now();
             expire(now);
             m_paced = false;
+            m_turnFull = false;
             const bool blocked = sendSome(now);
             if (finished())
                 break;
@@ -276,6 +280,8 @@ public:
             auto wait = blocked ? std::chrono::milliseconds(5) : untilNextExpiry(now);
             if (m_paced)
                 wait = std::min(wait, std::chrono::milliseconds(kPacedPollTurn));
+            if (m_turnFull)
+                wait = std::chrono::milliseconds(0);
             const int ready = ::poll(fds.data(), fds.size(), static_cast<int>(wait.count()));
             if (ready < 0 && errno != EINTR) {
                 qCWarning(lcSweep) << "poll failed:" << strerror(errno);
@@ -316,7 +322,12 @@ private:
     {
         bool blocked = false;
         bool progress = true;
+        int sent = 0;
         while (progress && m_outstanding < m_settings.maxOutstanding) {
+            if (sent >= kMaxSendsPerTurn) {
+                m_turnFull = true;
+                break;
+            }
             progress = false;
             for (std::size_t sweepIndex = 0; sweepIndex < m_sweeps.size(); ++sweepIndex) {
                 AdapterSweep& sweep = m_sweeps[sweepIndex];
@@ -329,6 +340,7 @@ private:
                 const std::uint32_t index = sweep.nextToSend;
                 switch (sendProbe(sweep, index)) {
                 case SendResult::Sent:
+                    ++sent;
                     sweep.probes[index] = ProbeState::Outstanding;
                     sweep.sentAt[index] = now;
                     if (sweep.onLink) {
@@ -440,6 +452,7 @@ private:
     int m_answeredOnLink = 0;
     int m_budget = 0;
     bool m_paced = false;
+    bool m_turnFull = false;
     SweepStats m_stats;
 };
 

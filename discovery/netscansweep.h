@@ -70,8 +70,10 @@ struct SweepSettings {
     // How long a probe waits for its answer; also how long the sweep lasts
     // after its last request.
     std::chrono::milliseconds replyWait{1000};
-    // Probes sent and neither answered nor timed out, over all adapters.
-    int maxOutstanding = 256;
+    // Probes sent and neither answered nor timed out, over all adapters
+    // (on-link ones are held lower by neighbourBudget). A second's worth of
+    // a routed /20's probes in flight keeps its sweep near four seconds.
+    int maxOutstanding = 1024;
     // Neighbour entries that on-link probes may hold at once (see
     // netscanroutes.h); 0: half the kernel's gc_thresh3. Probes through a
     // gateway are not counted.

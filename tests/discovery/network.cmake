@@ -19,8 +19,7 @@ korvane_test(network_scan_tests
   LIBS korvane_discovery
   LABELS network
   FIXTURES lan
-  ENVIRONMENT KORVANE_LAN_DIR=${KORVANE_LAN_DIR} KORVANE_LAN_ROLE=scan
-              KORVANE_SNMP_DIR=${CMAKE_BINARY_DIR}/test-output/snmp)
+  ENVIRONMENT KORVANE_LAN_DIR=${KORVANE_LAN_DIR} KORVANE_LAN_ROLE=scan)
 
 korvane_test(network_probe_tests
   SOURCES network_probe_test.cpp network_lanbed.cpp network_lanbed.h

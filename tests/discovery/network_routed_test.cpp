@@ -91,16 +91,18 @@ TEST_F(RoutedScan, wholeSlash20IsSweptAndEveryAnsweringPrinterReportedOnce)
     EXPECT_EQ(searcher.progressEvents(), expected);
 }
 
-// The /22 around the scanner (10.203.32.0/22) is probed first: the window of
-// probes in flight is far smaller than that block, and probes to empty routed
-// addresses wait their full second, so every host inside it answers before
+// The /22 around the scanner (10.203.32.0/22) is probed first. With a window
+// of probes in flight far smaller than that block, and probes to empty routed
+// addresses waiting their full second, every host inside it answers before
 // any probe leaves for the rest of the /20.
 TEST_F(RoutedScan, hostsOfTheNearSlash22AreFoundFirst)
 {
     const auto range = sweepRangeFor(SelectedAddress{"10.203.32.2", "255.255.240.0"});
     ASSERT_TRUE(range.has_value());
     std::vector<std::uint32_t> order;
-    const auto stats = pingSweep({*range}, SweepSettings{}, [] { return true; },
+    SweepSettings settings;
+    settings.maxOutstanding = 256;
+    const auto stats = pingSweep({*range}, settings, [] { return true; },
                                  [&order](std::uint32_t address) { order.push_back(address); });
     EXPECT_EQ(stats.probesSent, 4094);
     ASSERT_EQ(order.size(), liveHosts.size());
