@@ -68,7 +68,7 @@ std::vector<NetPrinterInfo> searchNetwork(PrinterSearcher& searcher, const NetSc
         return {};
 
     // Started with the first live host, so a search that finds none never
-    // loads the SNMP library.
+    // starts its thread.
     std::optional<DeviceIdQuerier> querier;
     std::unordered_set<std::uint32_t> liveHosts;
     const auto ask = [&](std::uint32_t address) {
@@ -134,7 +134,8 @@ std::vector<NetPrinterInfo> searchNetwork(PrinterSearcher& searcher, const NetSc
                 printers.push_back(printerInfo(*answer));
                 searcher.netPrinter(printers.back());
             }
-            searcher.progress(progressAfter(host), PrinterSearcher::kPhaseNetwork, PrinterSearcher::kHostQueried, host, hostCount);
+            searcher.progress(progressAfter(host), PrinterSearcher::kPhaseNetwork, PrinterSearcher::kHostQueried, host,
+                              hostCount);
             searcher.hostsDone = host;
             ++host;
         }
