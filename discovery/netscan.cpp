@@ -5,6 +5,7 @@
 
 #include <QLoggingCategory>
 
+#include <cstring>
 #include <optional>
 #include <unordered_set>
 
@@ -49,8 +50,16 @@ std::vector<NetPrinterInfo> searchNetwork(PrinterSearcher& searcher, const NetSc
     const std::vector<SelectedAddress> selected = options.adapters ? options.adapters() : selectAdapters();
     std::vector<SweepRange> ranges;
     for (const SelectedAddress& address : selected) {
-        if (const auto range = sweepRangeFor(address))
-            ranges.push_back(*range);
+        const auto range = sweepRangeFor(address);
+        if (!range)
+            continue;
+        ranges.push_back(*range);
+        if (range->skipped)
+            qCWarning(lcScan).nospace() << "the subnet of " << address.address.c_str() << '/' << address.mask.c_str()
+                                        << " has " << range->size() + range->skipped
+                                        << " host addresses; sweeping the " << range->size()
+                                        << " of the /" << kWidestSweptPrefix << " around it, " << range->skipped
+                                        << " skipped";
     }
 
     searcher.progress(kProgressAdaptersSelected, PrinterSearcher::kPhaseNetwork, PrinterSearcher::kNetworkStarted,
@@ -59,23 +68,39 @@ std::vector<NetPrinterInfo> searchNetwork(PrinterSearcher& searcher, const NetSc
         return {};
 
     // Started with the first live host, so a search that finds none never
-    // loads the SNMP library.
+    // starts its thread.
     std::optional<DeviceIdQuerier> querier;
     std::unordered_set<std::uint32_t> liveHosts;
-    stats.sweep = pingSweep(
-        ranges, options.sweep, [&searcher] { return searcher.running(); },
-        [&](std::uint32_t address) {
-            // Two adapters on one subnet see the same host; it is one host.
-            if (!liveHosts.insert(address).second || !searcher.running())
-                return;
-            if (options.onLiveHost)
-                options.onLiveHost(address);
-            if (!searcher.running())
-                return;
-            if (!querier)
-                querier.emplace(options.snmp);
-            querier->enqueue(address);
-        });
+    const auto ask = [&](std::uint32_t address) {
+        // Two adapters on one subnet see the same host; it is one host.
+        if (!liveHosts.insert(address).second || !searcher.running())
+            return;
+        if (options.onLiveHost)
+            options.onLiveHost(address);
+        if (!searcher.running())
+            return;
+        if (!querier)
+            querier.emplace(options.snmp);
+        querier->enqueue(address);
+    };
+    stats.sweep = pingSweep(ranges, options.sweep, [&searcher] { return searcher.running(); }, ask);
+
+    // Without an ICMP socket (no privilege, and ping sockets closed by
+    // net.ipv4.ping_group_range) nobody can be pinged; SNMP needs no
+    // privilege, so every address of those ranges is asked instead.
+    for (const SweepRange& range : stats.sweep.unswept) {
+        if (!searcher.running())
+            break;
+        qCWarning(lcScan).nospace() << "cannot ping from " << ipv4Text(range.source).c_str() << " ("
+                                    << std::strerror(stats.sweep.socketError)
+                                    << "; ping sockets need net.ipv4.ping_group_range to hold the user's group,"
+                                    << " raw ones CAP_NET_RAW): asking all " << range.size()
+                                    << " addresses over SNMP";
+        for (std::uint32_t index = 0; index < range.size() && searcher.running(); ++index) {
+            ++stats.askedUnswept;
+            ask(range.addressAt(index));
+        }
+    }
     stats.liveHosts = static_cast<int>(liveHosts.size());
 
     searcher.progress(kProgressSweepFinished, PrinterSearcher::kPhaseNetwork, PrinterSearcher::kSweepFinished, 0,
@@ -84,6 +109,13 @@ std::vector<NetPrinterInfo> searchNetwork(PrinterSearcher& searcher, const NetSc
     const std::int32_t hostCount = static_cast<std::int32_t>(liveHosts.size());
     if (searcher.running() && hostCount > 0 && querier) {
         searcher.percentPerHost = kProgressForAllHosts / hostCount;
+        // With more hosts than steps a fixed step per host is zero; then the
+        // bar follows the share of hosts done.
+        const auto progressAfter = [&searcher, hostCount](std::int32_t host) {
+            if (searcher.percentPerHost >= 1)
+                return kProgressSweepFinished + host * searcher.percentPerHost;
+            return kProgressSweepFinished + host * kProgressForAllHosts / hostCount;
+        };
         auto lastAnswer = std::chrono::steady_clock::now();
         bool stalled = false;
         for (std::int32_t host = 1; host <= hostCount && searcher.running();) {
@@ -102,8 +134,8 @@ std::vector<NetPrinterInfo> searchNetwork(PrinterSearcher& searcher, const NetSc
                 printers.push_back(printerInfo(*answer));
                 searcher.netPrinter(printers.back());
             }
-            searcher.progress(kProgressSweepFinished + host * searcher.percentPerHost,
-                              PrinterSearcher::kPhaseNetwork, PrinterSearcher::kHostQueried, host, hostCount);
+            searcher.progress(progressAfter(host), PrinterSearcher::kPhaseNetwork, PrinterSearcher::kHostQueried, host,
+                              hostCount);
             searcher.hostsDone = host;
             ++host;
         }

@@ -1,23 +1,21 @@
 #include "discovery/netscansnmp.h"
 
 #include "discovery/netscansweep.h"
-#include "sysutil/paths.h"
 
-#include <net-snmp/net-snmp-config.h>
-#include <net-snmp/net-snmp-includes.h>
-#include <net-snmp/library/large_fd_set.h>
-
-#include <QDir>
-#include <QFile>
 #include <QLoggingCategory>
-#include <QStandardPaths>
 
+#include <arpa/inet.h>
+#include <array>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
+#include <linux/errqueue.h>
+#include <memory>
+#include <netinet/in.h>
 #include <poll.h>
 #include <pthread.h>
+#include <random>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
 
@@ -25,185 +23,190 @@ namespace discovery {
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcSnmp, "korvane.discovery.snmp")
+Q_LOGGING_CATEGORY(lcSnmp, "korvane.discovery.snmp", QtInfoMsg)
 
 using Clock = std::chrono::steady_clock;
 
-// prtPortMonitor's 1284 device id (ppmPrinterIEEE1284DeviceId, printer 1).
-const oid kDeviceIdOid[] = {1, 3, 6, 1, 4, 1, 2699, 1, 2, 1, 2, 1, 1, 3, 1};
-// Longer than any real device id; a bigger value is cut here.
-constexpr std::size_t kMaxDeviceIdBytes = 64 * 1024;
-// A query the library has not finished this long after its last possible
-// retry is dropped, so a lost callback cannot hold up the search.
-constexpr auto kQueryGrace = std::chrono::seconds(2);
+constexpr std::string_view kCommunity = "public";
 constexpr auto kLongestPollTurn = std::chrono::milliseconds(200);
-
-std::mutex& libraryMutex()
-{
-    static std::mutex mutex;
-    return mutex;
-}
-
-// Called with libraryMutex held, on a querier thread.
-void initialiseLibraryOnce()
-{
-    static bool initialised = false;
-    if (initialised)
-        return;
-    initialised = true;
-
-    const QString stateDir = snmpStateDir();
-    const QString mibDir = stateDir + QStringLiteral("/mibs");
-    QDir().mkpath(mibDir);
-    QDir().mkpath(stateDir + QStringLiteral("/cert_indexes"));
-    QFile::setPermissions(stateDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    const QByteArray stateDirBytes = QFile::encodeName(stateDir);
-    const QByteArray mibDirBytes = QFile::encodeName(mibDir);
-
-    // Nothing from the user's or the machine's snmp.conf, no MIB files (we
-    // only ever use one numeric OID), and nothing written outside our own
-    // folder. The empty module list is the "mibs :" line of a config file.
-    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_READ_CONFIGS, 1);
-    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_LOAD, 1);
-    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
-    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_ALARM_DONT_USE_SIG, 1);
-    netsnmp_ds_set_string(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_PERSISTENT_DIR, stateDirBytes.constData());
-    netsnmp_set_mib_directory(mibDirBytes.constData());
-    static char noMibs[] = "mibs :";
-    netsnmp_config_remember(noMibs);
-    init_snmp("korvane");
-}
-
-struct SessionCloser {
-    void operator()(void* session) const { snmp_sess_close(session); }
-};
-using SnmpSession = std::unique_ptr<void, SessionCloser>;
-
-struct LargeFdSet {
-    LargeFdSet() { netsnmp_large_fd_set_init(&set, FD_SETSIZE); }
-    ~LargeFdSet() { netsnmp_large_fd_set_cleanup(&set); }
-    LargeFdSet(const LargeFdSet&) = delete;
-    LargeFdSet& operator=(const LargeFdSet&) = delete;
-    netsnmp_large_fd_set set;
-};
+// Datagrams read per socket and turn; a flood from one host cannot hold up
+// the others.
+constexpr int kMaxReadsPerTurn = 8;
+constexpr std::size_t kLargestDatagram = 65535;
 
 struct Query {
+    ~Query()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
     std::uint32_t address = 0;
-    SnmpSession session;
     int fd = -1;
-    Clock::time_point giveUpAt;
-    bool done = false;
-    DeviceIdAnswer answer;
+    std::int32_t requestId = 0;
+    std::vector<std::uint8_t> request;
+    int sends = 0;
+    Clock::time_point nextSendAt;
+    std::optional<DeviceIdAnswer> answer;  // set once the query has ended
 };
 
-std::string libraryError(void* session)
+const char* endText(DeviceIdAnswer::End end)
 {
-    int libraryErrno = 0;
-    int systemErrno = 0;
-    char* text = nullptr;
-    snmp_sess_error(session, &libraryErrno, &systemErrno, &text);
-    std::string result = text ? text : "unknown error";
-    std::free(text);
-    return result;
+    switch (end) {
+    case DeviceIdAnswer::End::Answered: return "answered";
+    case DeviceIdAnswer::End::NoDeviceId: return "no device id";
+    case DeviceIdAnswer::End::Refused: return "no agent";
+    case DeviceIdAnswer::End::Unreachable: return "unreachable";
+    case DeviceIdAnswer::End::Silent: return "silent";
+    case DeviceIdAnswer::End::Failed: return "failed";
+    }
+    return "?";
 }
 
-void readAnswer(const netsnmp_pdu* pdu, DeviceIdAnswer& answer)
+void finish(Query& query, DeviceIdAnswer::End end, std::string deviceId = {})
 {
-    if (!pdu || pdu->command != SNMP_MSG_RESPONSE || pdu->errstat != SNMP_ERR_NOERROR)
-        return;
-    for (const netsnmp_variable_list* variable = pdu->variables; variable; variable = variable->next_variable) {
-        if (variable->type != ASN_OCTET_STR)
-            continue;
-        const char* bytes = reinterpret_cast<const char*>(variable->val.string);
-        std::size_t length = bytes ? std::min(variable->val_len, kMaxDeviceIdBytes) : 0;
-        if (const void* zero = length ? std::memchr(bytes, 0, length) : nullptr)
-            length = static_cast<std::size_t>(static_cast<const char*>(zero) - bytes);
-        answer.deviceId.assign(bytes ? bytes : "", length);
-        answer.answered = true;
+    DeviceIdAnswer answer;
+    answer.address = query.address;
+    answer.end = end;
+    answer.answered = end == DeviceIdAnswer::End::Answered;
+    answer.deviceId = std::move(deviceId);
+    qCDebug(lcSnmp) << ipv4Text(query.address).c_str() << endText(end) << "after" << query.sends << "requests";
+    query.answer = std::move(answer);
+}
+
+void send(Query& query, const SnmpSettings& settings, Clock::time_point now)
+{
+    const ssize_t sent = ::send(query.fd, query.request.data(), query.request.size(), MSG_DONTWAIT);
+    ++query.sends;
+    query.nextSendAt = now + settings.timeout;
+    if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != ENOBUFS && errno != EINTR) {
+        // A refusal left over from the previous request surfaces here.
+        if (errno == ECONNREFUSED)
+            finish(query, DeviceIdAnswer::End::Refused);
+        else if (errno == EHOSTUNREACH || errno == ENETUNREACH)
+            finish(query, DeviceIdAnswer::End::Unreachable);
+        else {
+            qCWarning(lcSnmp) << "cannot send to" << ipv4Text(query.address).c_str() << ':' << strerror(errno);
+            finish(query, DeviceIdAnswer::End::Failed);
+        }
     }
 }
 
-int onSnmpEvent(int operation, netsnmp_session*, int, netsnmp_pdu* pdu, void* magic)
-{
-    auto* query = static_cast<Query*>(magic);
-    switch (operation) {
-    case NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE:
-        readAnswer(pdu, query->answer);
-        query->done = true;
-        break;
-    case NETSNMP_CALLBACK_OP_TIMED_OUT:
-        query->done = true;  // silence is the usual answer of a host without an agent
-        break;
-    case NETSNMP_CALLBACK_OP_SEND_FAILED:
-    case NETSNMP_CALLBACK_OP_SEC_ERROR:
-        qCWarning(lcSnmp) << "query to" << ipv4Text(query->address).c_str() << "failed";
-        query->done = true;
-        break;
-    default:
-        break;
-    }
-    return 1;
-}
-
-std::unique_ptr<Query> startQuery(std::uint32_t address, const SnmpSettings& settings)
+std::unique_ptr<Query> startQuery(std::uint32_t address, const SnmpSettings& settings, std::mt19937& random,
+                                  Clock::time_point now)
 {
     auto query = std::make_unique<Query>();
     query->address = address;
-    query->answer.address = address;
-
-    std::string peer = "udp:" + ipv4Text(address) + ':' + std::to_string(settings.port);
-    static char community[] = "public";
-    netsnmp_session setup;
-    snmp_sess_init(&setup);
-    setup.peername = peer.data();
-    setup.version = SNMP_VERSION_1;
-    setup.community = reinterpret_cast<u_char*>(community);
-    setup.community_len = std::strlen(community);
-    setup.timeout = static_cast<long>(settings.timeout.count()) * 1000L;
-    setup.retries = settings.retries;
-    query->session.reset(snmp_sess_open(&setup));
-    if (!query->session) {
-        int libraryErrno = 0;
-        int systemErrno = 0;
-        char* text = nullptr;
-        snmp_error(&setup, &libraryErrno, &systemErrno, &text);
-        qCWarning(lcSnmp) << "cannot open an SNMP session to" << peer.c_str() << ':' << (text ? text : "");
-        std::free(text);
-        return nullptr;
+    query->fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_UDP);
+    if (query->fd < 0) {
+        qCWarning(lcSnmp) << "no UDP socket for" << ipv4Text(address).c_str() << ':' << strerror(errno);
+        finish(*query, DeviceIdAnswer::End::Failed);
+        return query;
     }
-    const netsnmp_transport* transport = snmp_sess_transport(query->session.get());
-    query->fd = transport ? transport->sock : -1;
-
-    netsnmp_pdu* request = snmp_pdu_create(SNMP_MSG_GET);
-    snmp_add_null_var(request, kDeviceIdOid, OID_LENGTH(kDeviceIdOid));
-    if (query->fd < 0 || !snmp_sess_async_send(query->session.get(), request, onSnmpEvent, query.get())) {
-        qCWarning(lcSnmp) << "cannot send to" << peer.c_str() << ':' << libraryError(query->session.get()).c_str();
-        snmp_free_pdu(request);
-        return nullptr;
+    // "Host unreachable" is only handed to a socket that asks for ICMP errors.
+    const int on = 1;
+    ::setsockopt(query->fd, SOL_IP, IP_RECVERR, &on, sizeof on);
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_port = htons(settings.port);
+    peer.sin_addr.s_addr = htonl(address);
+    if (::connect(query->fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
+        const int error = errno;
+        if (error == ENETUNREACH || error == EHOSTUNREACH) {
+            finish(*query, DeviceIdAnswer::End::Unreachable);
+        } else {
+            qCWarning(lcSnmp) << "cannot address" << ipv4Text(address).c_str() << ':' << strerror(error);
+            finish(*query, DeviceIdAnswer::End::Failed);
+        }
+        return query;
     }
-    query->giveUpAt = Clock::now() + settings.timeout * (settings.retries + 1) + kQueryGrace;
+    query->requestId = static_cast<std::int32_t>(random() & 0x7fffffff);
+    query->request = snmp::encodeGetRequest(kCommunity, query->requestId, {deviceIdOid()});
+    send(*query, settings, now);
     return query;
 }
 
-// Time until the library wants to retransmit or give up on this session.
-std::chrono::milliseconds nextLibraryTimeout(void* session, LargeFdSet& scratch)
+// The ICMP errors queued on the socket; the last one decides.
+void readErrors(Query& query)
 {
-    int fdCount = 0;
-    int block = 1;
-    timeval timeout{};
-    NETSNMP_LARGE_FD_ZERO(&scratch.set);
-    snmp_sess_select_info2(session, &fdCount, &scratch.set, &timeout, &block);
-    if (block)
-        return kLongestPollTurn;
-    return std::chrono::milliseconds(timeout.tv_sec * 1000 + (timeout.tv_usec + 999) / 1000);
+    for (int reads = 0; reads < kMaxReadsPerTurn; ++reads) {
+        std::array<char, 512> control{};
+        std::array<std::uint8_t, 64> payload{};
+        iovec vector{payload.data(), payload.size()};
+        msghdr message{};
+        message.msg_iov = &vector;
+        message.msg_iovlen = 1;
+        message.msg_control = control.data();
+        message.msg_controllen = control.size();
+        if (::recvmsg(query.fd, &message, MSG_ERRQUEUE | MSG_DONTWAIT) < 0)
+            break;
+        for (cmsghdr* header = CMSG_FIRSTHDR(&message); header; header = CMSG_NXTHDR(&message, header)) {
+            if (header->cmsg_level != SOL_IP || header->cmsg_type != IP_RECVERR)
+                continue;
+            sock_extended_err error{};
+            std::memcpy(&error, CMSG_DATA(header), sizeof error);
+            if (error.ee_errno == ECONNREFUSED)
+                finish(query, DeviceIdAnswer::End::Refused);
+            else if (error.ee_errno == EHOSTUNREACH || error.ee_errno == ENETUNREACH)
+                finish(query, DeviceIdAnswer::End::Unreachable);
+        }
+    }
+    // Clears the pending error, so the next read sees data again.
+    int pending = 0;
+    socklen_t length = sizeof pending;
+    ::getsockopt(query.fd, SOL_SOCKET, SO_ERROR, &pending, &length);
+}
+
+void readDatagrams(Query& query, std::vector<std::uint8_t>& buffer)
+{
+    for (int reads = 0; reads < kMaxReadsPerTurn && !query.answer; ++reads) {
+        const ssize_t received = ::recv(query.fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
+        if (received < 0) {
+            if (errno == ECONNREFUSED || errno == EHOSTUNREACH || errno == ENETUNREACH)
+                readErrors(query);
+            return;
+        }
+        auto answer = readDeviceIdResponse(buffer.data(), static_cast<std::size_t>(received), query.requestId,
+                                           kCommunity);
+        if (!answer) {
+            qCDebug(lcSnmp) << "ignored a datagram from" << ipv4Text(query.address).c_str();
+            continue;
+        }
+        finish(query, answer->end, std::move(answer->deviceId));
+    }
 }
 
 }  // namespace
 
-QString snmpStateDir()
+const snmp::Oid& deviceIdOid()
 {
-    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
-    return sysutil::envPath("KORVANE_SNMP_DIR", cache + QStringLiteral("/Velmora/Korvane/snmp"));
+    static const snmp::Oid oid = {1, 3, 6, 1, 4, 1, 2699, 1, 2, 1, 2, 1, 1, 3, 1};
+    return oid;
+}
+
+std::optional<DeviceIdAnswer> readDeviceIdResponse(const std::uint8_t* data, std::size_t size,
+                                                    std::int32_t requestId, std::string_view community)
+{
+    const auto response = snmp::decodeResponse(data, size);
+    if (!response || response->version != snmp::kVersion1 || response->requestId != requestId
+        || response->community != community)
+        return std::nullopt;
+    DeviceIdAnswer answer;
+    answer.end = DeviceIdAnswer::End::NoDeviceId;
+    if (response->errorStatus != 0)
+        return answer;
+    for (const snmp::Varbind& varbind : response->varbinds) {
+        if (varbind.oid != deviceIdOid()) {
+            qCInfo(lcSnmp) << "an agent answered the device-id query with" << snmp::oidText(varbind.oid).c_str();
+            continue;
+        }
+        if (varbind.type != snmp::kTagOctetString)
+            continue;
+        answer.end = DeviceIdAnswer::End::Answered;
+        answer.answered = true;
+        answer.deviceId = varbind.value.substr(0, varbind.value.find('\0'));
+        return answer;
+    }
+    return answer;
 }
 
 DeviceIdQuerier::DeviceIdQuerier(const SnmpSettings& settings)
@@ -260,14 +263,11 @@ void DeviceIdQuerier::wake()
 void DeviceIdQuerier::run()
 {
     pthread_setname_np(pthread_self(), "korvane-snmp");
-    const std::lock_guard<std::mutex> libraryLock(libraryMutex());
-    initialiseLibraryOnce();
-
+    std::mt19937 random{std::random_device{}()};
     std::deque<std::uint32_t> waiting;
     std::vector<std::unique_ptr<Query>> inFlight;
     std::vector<pollfd> fds;
-    LargeFdSet readSet;
-    LargeFdSet scratch;
+    std::vector<std::uint8_t> buffer(kLargestDatagram);
 
     for (;;) {
         {
@@ -278,50 +278,50 @@ void DeviceIdQuerier::run()
             m_pending.clear();
         }
 
-        std::vector<DeviceIdAnswer> finished;
         int started = 0;
+        Clock::time_point now = Clock::now();
         while (!waiting.empty() && static_cast<int>(inFlight.size()) < m_settings.maxInFlight) {
-            const std::uint32_t address = waiting.front();
+            inFlight.push_back(startQuery(waiting.front(), m_settings, random, now));
             waiting.pop_front();
-            if (auto query = startQuery(address, m_settings)) {
-                inFlight.push_back(std::move(query));
-                ++started;
-            } else {
-                finished.push_back(DeviceIdAnswer{address, false, {}});
-            }
+            ++started;
         }
 
+        bool anyEnded = false;
         fds.assign(1, pollfd{m_wakeFd, POLLIN, 0});
-        auto wait = std::chrono::milliseconds(kLongestPollTurn);
+        auto wait = kLongestPollTurn;
         for (const auto& query : inFlight) {
-            fds.push_back({query->fd, POLLIN, 0});
-            wait = std::min(wait, nextLibraryTimeout(query->session.get(), scratch));
+            fds.push_back({query->answer ? -1 : query->fd, POLLIN, 0});
+            if (query->answer)
+                anyEnded = true;
+            else
+                wait = std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(query->nextSendAt - now));
         }
-        if (finished.empty())
+        if (!anyEnded)
             ::poll(fds.data(), fds.size(), static_cast<int>(std::max<long>(wait.count(), 0)));
 
         if (fds[0].revents & POLLIN) {
             std::uint64_t count = 0;
             [[maybe_unused]] const ssize_t drained = ::read(m_wakeFd, &count, sizeof count);
         }
-        const Clock::time_point now = Clock::now();
+        now = Clock::now();
+        std::vector<DeviceIdAnswer> finished;
         for (std::size_t i = 0; i < inFlight.size(); ++i) {
             Query& query = *inFlight[i];
-            if (fds.size() > i + 1 && (fds[i + 1].revents & (POLLIN | POLLERR))) {
-                NETSNMP_LARGE_FD_ZERO(&readSet.set);
-                NETSNMP_LARGE_FD_SET(query.fd, &readSet.set);
-                snmp_sess_read2(query.session.get(), &readSet.set);
-            }
-            if (!query.done)
-                snmp_sess_timeout(query.session.get());
-            if (!query.done && now >= query.giveUpAt) {
-                qCWarning(lcSnmp) << "no end to the query of" << ipv4Text(query.address).c_str() << "; dropped";
-                query.done = true;
+            const short events = fds[i + 1].revents;
+            if (!query.answer && (events & POLLERR))
+                readErrors(query);
+            if (!query.answer && (events & POLLIN))
+                readDatagrams(query, buffer);
+            if (!query.answer && now >= query.nextSendAt) {
+                if (query.sends > m_settings.retries)
+                    finish(query, DeviceIdAnswer::End::Silent);
+                else
+                    send(query, m_settings, now);
             }
         }
         for (auto it = inFlight.begin(); it != inFlight.end();) {
-            if ((*it)->done) {
-                finished.push_back(std::move((*it)->answer));
+            if ((*it)->answer) {
+                finished.push_back(std::move(*(*it)->answer));
                 it = inFlight.erase(it);
             } else {
                 ++it;
@@ -337,8 +337,6 @@ void DeviceIdQuerier::run()
         if (!finished.empty())
             m_finishedChanged.notify_all();
     }
-    // Sessions still in flight are closed here, on the library's thread.
-    inFlight.clear();
 }
 
 }  // namespace discovery

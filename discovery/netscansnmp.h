@@ -3,20 +3,24 @@
 //
 // Thread: each DeviceIdQuerier owns one thread, started by its constructor
 // and joined by its destructor; the search thread creates one per network
-// phase. That thread is the only one that calls Net-SNMP (Debian's build is
-// not internally locked, and a process-wide lock keeps a second querier
-// waiting until the first has gone): it initialises the library once, keeps
-// up to maxInFlight single sessions with an asynchronous GET each, and puts
-// every finished query into a queue that takeFinished() reads from any
-// thread. The destructor stops it; sessions still waiting are closed unheard.
+// phase and hands it hosts while the sweep still runs, so the queries overlap
+// the sweep. The thread keeps up to maxInFlight queries, each on its own
+// connected UDP socket, and puts every finished query into a queue that
+// takeFinished() reads from any thread. The destructor stops it; queries
+// still waiting are closed unheard.
+//
+// A connected socket only receives datagrams from the host and port it asked,
+// and the kernel hands it the ICMP errors about its own datagrams (with
+// IP_RECVERR also "host unreachable"): a host without an agent answers "port
+// unreachable" and its query ends at once, while a host that stays silent
+// gets the whole window (timeout * (retries + 1)) to wake up and answer.
 
-#include <QString>
+#include "discovery/snmpmessage.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -25,22 +29,32 @@
 namespace discovery {
 
 struct DeviceIdAnswer {
+    enum class End {
+        Answered,     // the device id came back
+        NoDeviceId,   // an agent answered, but not with a device id
+        Refused,      // port unreachable: no agent
+        Unreachable,  // host or network unreachable
+        Silent,       // nothing within the window
+        Failed,       // the query could not be sent
+    };
     std::uint32_t address = 0;  // host byte order
-    bool answered = false;      // the host returned at least one OCTET STRING
-    std::string deviceId;       // the last one, up to its first zero byte
+    bool answered = false;      // End::Answered
+    std::string deviceId;       // up to its first zero byte
+    End end = End::Silent;
 };
 
+// The printer MIB's IEEE 1284 device id of printer 1
+// (ppmPrinterIEEE1284DeviceId).
+const snmp::Oid& deviceIdOid();
+
 struct SnmpSettings {
+    // Each request waits this long for its answer before it is sent again,
+    // up to `retries` times.
     std::chrono::milliseconds timeout{1000};
-    int retries = 1;
+    int retries = 5;
     int maxInFlight = 128;
     std::uint16_t port = 161;
 };
-
-// Where Net-SNMP may keep files (it creates index folders even when told not
-// to persist anything): KORVANE_SNMP_DIR, else Korvane's folder in the user's
-// cache.
-QString snmpStateDir();
 
 class DeviceIdQuerier {
 public:
@@ -70,5 +84,14 @@ private:
     bool m_stop = false;
     std::thread m_thread;
 };
+
+// The device id a response carries for the query with this request id and
+// community: the OCTET STRING of the varbind naming deviceIdOid(), cut at its
+// first zero byte. nullopt when the datagram is not that response at all (a
+// stale or foreign datagram, to be ignored); End::NoDeviceId when it is the
+// response but holds no device id (an error status, another OID, another
+// type).
+std::optional<DeviceIdAnswer> readDeviceIdResponse(const std::uint8_t* data, std::size_t size,
+                                                    std::int32_t requestId, std::string_view community);
 
 }  // namespace discovery

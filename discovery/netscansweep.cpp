@@ -1,5 +1,7 @@
 #include "discovery/netscansweep.h"
 
+#include "discovery/netscanroutes.h"
+
 #include <QDebug>
 #include <QLoggingCategory>
 
@@ -21,7 +23,7 @@ namespace discovery {
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcSweep, "korvane.discovery.sweep")
+Q_LOGGING_CATEGORY(lcSweep, "korvane.discovery.sweep", QtInfoMsg)
 
 using Clock = std::chrono::steady_clock;
 
@@ -32,7 +34,17 @@ constexpr std::size_t kIcmpHeaderBytes = 8;
 constexpr auto kLongestPollTurn = std::chrono::milliseconds(50);
 // Replies read per socket and turn, so a flood cannot starve the sending.
 constexpr int kMaxReadsPerTurn = 512;
-constexpr int kReceiveBufferBytes = 256 * 1024;
+constexpr int kReceiveBufferBytes = 1024 * 1024;
+// Probes sent per turn before the replies are read again: a thousand probes
+// in one burst bring a thousand replies at once, more than a socket buffers.
+constexpr int kMaxSendsPerTurn = 64;
+// How long the kernel keeps a neighbour entry for an address that does not
+// answer before it may drop it: three solicitations a second apart, and a
+// margin.
+constexpr auto kUnresolvedHold = std::chrono::milliseconds(3500);
+// On-link probes always allowed in flight, however many hosts answered.
+constexpr int kMinimumUnresolved = 16;
+constexpr auto kPacedPollTurn = std::chrono::milliseconds(20);
 
 class UniqueFd {
 public:
@@ -92,10 +104,12 @@ struct AdapterSweep {
     SweepRange range;
     UniqueFd fd;
     IcmpSocketKind kind = IcmpSocketKind::None;
+    bool onLink = true;
     std::uint16_t identifier = 0;
     std::uint16_t sequenceBase = 0;
     std::uint32_t nextToSend = 0;
     std::vector<ProbeState> probes;
+    std::vector<Clock::time_point> sentAt;
     std::deque<std::pair<std::uint32_t, Clock::time_point>> waiting;  // in send order
     std::optional<Clock::time_point> blockedSince;
 
@@ -139,7 +153,7 @@ bool openRawSocket(AdapterSweep& sweep)
     return true;
 }
 
-bool openSocket(AdapterSweep& sweep, IcmpMode mode)
+bool openSocket(AdapterSweep& sweep, IcmpMode mode, int& error)
 {
     int datagramError = 0;
     bool opened = false;
@@ -150,14 +164,16 @@ bool openSocket(AdapterSweep& sweep, IcmpMode mode)
     if (!opened && mode != IcmpMode::DatagramOnly)
         opened = openRawSocket(sweep);
     if (!opened) {
-        qCWarning(lcSweep).nospace() << "no ICMP socket for " << ipv4Text(sweep.range.source).c_str()
-                                     << ": " << strerror(datagramError ? datagramError : errno);
+        error = datagramError ? datagramError : errno;
+        qCWarning(lcSweep).nospace() << "no ICMP socket for " << ipv4Text(sweep.range.source).c_str() << ": "
+                                     << strerror(error);
         return false;
     }
     int size = kReceiveBufferBytes;
     ::setsockopt(sweep.fd.get(), SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
     sweep.sequenceBase = static_cast<std::uint16_t>(randomEngine()());
     sweep.probes.assign(sweep.range.size(), ProbeState::Unsent);
+    sweep.sentAt.assign(sweep.range.size(), Clock::time_point{});
     return true;
 }
 
@@ -176,7 +192,7 @@ SendResult sendProbe(AdapterSweep& sweep, std::uint32_t index)
     packet[2] = static_cast<std::uint8_t>(checksum >> 8);
     packet[3] = static_cast<std::uint8_t>(checksum);
 
-    const sockaddr_in target = socketAddress(sweep.range.first + index);
+    const sockaddr_in target = socketAddress(sweep.range.addressAt(index));
     const ssize_t sent = ::sendto(sweep.fd.get(), packet.data(), packet.size(), MSG_DONTWAIT,
                                   reinterpret_cast<const sockaddr*>(&target), sizeof target);
     if (sent == static_cast<ssize_t>(packet.size()))
@@ -208,7 +224,7 @@ std::optional<std::uint32_t> matchReply(const AdapterSweep& sweep, const std::ui
         return std::nullopt;
     const std::uint32_t index = static_cast<std::uint16_t>(sequence - sweep.sequenceBase);
     if (index >= sweep.nextToSend || from.sin_family != AF_INET
-        || ntohl(from.sin_addr.s_addr) != sweep.range.first + index)
+        || ntohl(from.sin_addr.s_addr) != sweep.range.addressAt(index))
         return std::nullopt;
     return index;
 }
@@ -222,12 +238,22 @@ public:
 
     void open(const std::vector<SweepRange>& ranges)
     {
+        const std::vector<RouteEntry> routes = readRouteTable();
+        m_budget = m_settings.neighbourBudget > 0 ? m_settings.neighbourBudget : neighbourTableLimit() / 2;
+        m_stats.neighbourBudget = m_budget;
         for (const SweepRange& range : ranges) {
             AdapterSweep sweep;
             sweep.range = range;
-            if (openSocket(sweep, m_settings.mode)) {
+            sweep.onLink = !reachedThroughGateway(routes, range.first);
+            if (openSocket(sweep, m_settings.mode, m_stats.socketError)) {
                 m_stats.socketKind = sweep.kind;
+                ++m_stats.socketsOpened;
+                qCDebug(lcSweep).nospace() << "sweeping " << range.size() << " addresses from "
+                                           << ipv4Text(range.source).c_str()
+                                           << (sweep.onLink ? ", on-link" : ", through a gateway");
                 m_sweeps.push_back(std::move(sweep));
+            } else {
+                m_stats.unswept.push_back(range);
             }
         }
     }
@@ -242,6 +268,8 @@ public:
             }
             const Clock::time_point now = Clock::now();
             expire(now);
+            m_paced = false;
+            m_turnFull = false;
             const bool blocked = sendSome(now);
             if (finished())
                 break;
@@ -249,7 +277,11 @@ public:
             fds.clear();
             for (const AdapterSweep& sweep : m_sweeps)
                 fds.push_back({sweep.fd.get(), POLLIN, 0});
-            const auto wait = blocked ? std::chrono::milliseconds(5) : untilNextExpiry(now);
+            auto wait = blocked ? std::chrono::milliseconds(5) : untilNextExpiry(now);
+            if (m_paced)
+                wait = std::min(wait, std::chrono::milliseconds(kPacedPollTurn));
+            if (m_turnFull)
+                wait = std::chrono::milliseconds(0);
             const int ready = ::poll(fds.data(), fds.size(), static_cast<int>(wait.count()));
             if (ready < 0 && errno != EINTR) {
                 qCWarning(lcSweep) << "poll failed:" << strerror(errno);
@@ -266,6 +298,12 @@ public:
 private:
     void expire(Clock::time_point now)
     {
+        while (!m_recentOnLink.empty() && m_recentOnLink.front().second + kUnresolvedHold <= now) {
+            const auto [sweepIndex, index] = m_recentOnLink.front().first;
+            if (m_sweeps[sweepIndex].probes[index] == ProbeState::Answered)
+                --m_answeredRecent;
+            m_recentOnLink.pop_front();
+        }
         for (AdapterSweep& sweep : m_sweeps) {
             while (!sweep.waiting.empty() && sweep.waiting.front().second + m_settings.replyWait <= now) {
                 const std::uint32_t index = sweep.waiting.front().first;
@@ -284,15 +322,31 @@ private:
     {
         bool blocked = false;
         bool progress = true;
+        int sent = 0;
         while (progress && m_outstanding < m_settings.maxOutstanding) {
+            if (sent >= kMaxSendsPerTurn) {
+                m_turnFull = true;
+                break;
+            }
             progress = false;
-            for (AdapterSweep& sweep : m_sweeps) {
+            for (std::size_t sweepIndex = 0; sweepIndex < m_sweeps.size(); ++sweepIndex) {
+                AdapterSweep& sweep = m_sweeps[sweepIndex];
                 if (sweep.allSent() || m_outstanding >= m_settings.maxOutstanding)
                     continue;
+                if (sweep.onLink && !mayProbeOnLink()) {
+                    m_paced = true;
+                    continue;
+                }
                 const std::uint32_t index = sweep.nextToSend;
                 switch (sendProbe(sweep, index)) {
                 case SendResult::Sent:
+                    ++sent;
                     sweep.probes[index] = ProbeState::Outstanding;
+                    sweep.sentAt[index] = now;
+                    if (sweep.onLink) {
+                        m_recentOnLink.push_back({{sweepIndex, index}, now});
+                        m_stats.peakNeighbourEntries = std::max(m_stats.peakNeighbourEntries, neighbourEntries());
+                    }
                     sweep.waiting.emplace_back(index, now);
                     sweep.blockedSince.reset();
                     ++sweep.nextToSend;
@@ -323,6 +377,19 @@ private:
             }
         }
         return blocked;
+    }
+
+    // Entries the on-link probes hold: those still resolving (or failed but
+    // not yet free), and one per host that answered.
+    int neighbourEntries() const
+    {
+        return static_cast<int>(m_recentOnLink.size()) - m_answeredRecent + m_answeredOnLink;
+    }
+
+    bool mayProbeOnLink() const
+    {
+        const int unresolved = static_cast<int>(m_recentOnLink.size()) - m_answeredRecent;
+        return unresolved < kMinimumUnresolved || neighbourEntries() < m_budget;
     }
 
     bool finished() const
@@ -364,8 +431,13 @@ private:
             if (sweep.probes[*index] == ProbeState::Outstanding)
                 --m_outstanding;
             sweep.probes[*index] = ProbeState::Answered;
+            if (sweep.onLink) {
+                ++m_answeredOnLink;
+                if (Clock::now() < sweep.sentAt[*index] + kUnresolvedHold)
+                    ++m_answeredRecent;
+            }
             ++m_stats.replies;
-            m_onAlive(sweep.range.first + *index);
+            m_onAlive(sweep.range.addressAt(*index));
         }
     }
 
@@ -373,6 +445,14 @@ private:
     const std::function<void(std::uint32_t)>& m_onAlive;
     std::vector<AdapterSweep> m_sweeps;
     int m_outstanding = 0;
+    // On-link probes sent within kUnresolvedHold (adapter, probe; send time),
+    // how many of them were answered, and every on-link answer so far.
+    std::deque<std::pair<std::pair<std::size_t, std::uint32_t>, Clock::time_point>> m_recentOnLink;
+    int m_answeredRecent = 0;
+    int m_answeredOnLink = 0;
+    int m_budget = 0;
+    bool m_paced = false;
+    bool m_turnFull = false;
     SweepStats m_stats;
 };
 
@@ -407,14 +487,41 @@ std::optional<SweepRange> sweepRangeFor(std::uint32_t address, std::uint32_t mas
     range.source = address;
     range.first = network + 1;
     range.last = broadcast - 1;
-    if (prefix < kWidestSweptPrefix) {
-        constexpr std::uint32_t blockBits = 32u - kWidestSweptPrefix;
+    const auto clip = [address](std::uint32_t& first, std::uint32_t& last, int blockPrefix) {
+        const std::uint32_t blockBits = 32u - static_cast<std::uint32_t>(blockPrefix);
         const std::uint32_t blockStart = address & ~((1u << blockBits) - 1u);
         const std::uint32_t blockEnd = blockStart | ((1u << blockBits) - 1u);
-        range.first = std::max(range.first, blockStart);
-        range.last = std::min(range.last, blockEnd);
+        first = std::max(first, blockStart);
+        last = std::min(last, blockEnd);
+    };
+    if (prefix < kWidestSweptPrefix) {
+        const std::uint32_t hosts = range.size();
+        clip(range.first, range.last, kWidestSweptPrefix);
+        range.skipped = hosts - range.size();
     }
+    range.nearFirst = range.first;
+    range.nearLast = range.last;
+    clip(range.nearFirst, range.nearLast, kNearBlockPrefix);
     return range;
+}
+
+std::uint32_t SweepRange::addressAt(std::uint32_t index) const
+{
+    const std::uint32_t nearCount = nearLast - nearFirst + 1;
+    if (index < nearCount)
+        return nearFirst + index;
+    const std::uint32_t rest = index - nearCount;
+    return first + rest < nearFirst ? first + rest : first + rest + nearCount;
+}
+
+std::optional<std::uint32_t> SweepRange::indexOf(std::uint32_t address) const
+{
+    if (address < first || address > last)
+        return std::nullopt;
+    const std::uint32_t nearCount = nearLast - nearFirst + 1;
+    if (address >= nearFirst && address <= nearLast)
+        return address - nearFirst;
+    return address < nearFirst ? nearCount + (address - first) : address - first;
 }
 
 std::optional<SweepRange> sweepRangeFor(const SelectedAddress& selected)

@@ -1,9 +1,11 @@
 #pragma once
 // The thread that runs a whole printer search.
 //
-// Owner: the main window creates one and reuses it for every search (it is the
-// window's Qt child). The search runs in run() on this thread and touches only
-// the device tree it builds, the network and the searcher's fields.
+// Owner: the main window creates one for every search (it is the window's Qt
+// child) and retires the ended one before starting the next. The search runs
+// in run() on this thread and touches only the device tree it builds, the
+// network and the searcher's fields; the network phase adds one querier thread
+// of its own (see netscan.h).
 // Reports: queued signals to the main window, in the order the phases make
 // them. Stops: when the phases end, or early once the state leaves "running"
 // (requestInterrupt, from the UI thread).

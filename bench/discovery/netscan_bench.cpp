@@ -1,6 +1,8 @@
-// Wall time, CPU time and peak thread count of the network phase, inside the
-// LAN bed's scanner namespace (see netscan-bench, which builds the bed; this
-// binary re-executes itself into the namespace like the scan tests do).
+// Wall time, CPU time, peak thread count and peak memory of the network
+// phase, inside the LAN bed's scanner namespace (see netscan-bench, which
+// builds the bed; this binary re-executes itself into the namespace like the
+// scan tests do). Each round also says when the sweep ended and when the last
+// printer was reported, counted from the start of the phase.
 //   netscan_bench PROFILE [ROUNDS]
 
 #include "discovery/netscan.h"
@@ -22,15 +24,41 @@
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 class CountingSearcher : public PrinterSearcher {
 public:
-    bool progress(std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t) override { return true; }
+    bool progress(std::int32_t, std::int32_t, std::int32_t event, std::int32_t, std::int32_t) override
+    {
+        if (event == kSweepFinished)
+            sweepEnd = Clock::now();
+        return true;
+    }
     void usb1(const std::vector<USBPrinterInfo>&) override {}
     void usb2(DeviceTree*, std::vector<DeviceItem*>*) override {}
-    void netPrinter(const NetPrinterInfo&) override { ++printers; }
+    void netPrinter(const NetPrinterInfo&) override
+    {
+        ++printers;
+        lastPrinter = Clock::now();
+    }
     void finish() override {}
     int printers = 0;
+    Clock::time_point sweepEnd;
+    Clock::time_point lastPrinter;
 };
+
+// Peak resident memory of the whole process so far (VmHWM), in kB.
+long peakRssKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return 0;
+}
 
 int threadCount()
 {
@@ -61,6 +89,8 @@ double threadCpuMs()
 
 struct Round {
     double wallMs = 0;
+    double sweepMs = 0;
+    double lastPrinterMs = 0;
     double cpuMs = 0;
     int peakThreads = 0;
     int liveHosts = 0;
@@ -88,15 +118,18 @@ Round measure()
     discovery::NetScanOptions options;
     options.stats = &stats;
     const double cpuBefore = processCpuMs();
-    const auto start = std::chrono::steady_clock::now();
+    const auto start = Clock::now();
     searchNetwork(searcher, options);
-    const auto end = std::chrono::steady_clock::now();
+    const auto end = Clock::now();
     done = true;
     sampler.join();
     const double cpuAfter = processCpuMs();
 
     Round round;
-    round.wallMs = std::chrono::duration<double, std::milli>(end - start).count();
+    const auto since = [start](Clock::time_point t) { return std::chrono::duration<double, std::milli>(t - start).count(); };
+    round.wallMs = since(end);
+    round.sweepMs = since(searcher.sweepEnd);
+    round.lastPrinterMs = searcher.printers ? since(searcher.lastPrinter) : 0;
     round.cpuMs = cpuAfter - cpuBefore - samplerCpu.load();
     round.peakThreads = peak.load();
     round.liveHosts = stats.liveHosts;
@@ -118,23 +151,25 @@ int main(int argc, char** argv)
 
     std::printf("%s: %d rounds (each after a 3 s pause, so the neighbour entries of the last one age out)\n",
                 profile.c_str(), rounds);
-    std::printf("%6s %10s %10s %8s %6s %9s %7s\n", "round", "wall ms", "cpu ms", "threads", "live", "printers",
-                "probes");
+    std::printf("%6s %10s %10s %12s %10s %8s %6s %9s %7s\n", "round", "wall ms", "sweep ms", "last prn ms",
+                "cpu ms", "threads", "live", "printers", "probes");
     std::vector<Round> results;
     for (int i = 0; i < rounds; ++i) {
         if (i > 0)
             std::this_thread::sleep_for(std::chrono::seconds(3));
         const Round r = measure();
         results.push_back(r);
-        std::printf("%6d %10.0f %10.1f %8d %6d %9d %7d\n", i + 1, r.wallMs, r.cpuMs, r.peakThreads, r.liveHosts,
-                    r.printers, r.probes);
+        std::printf("%6d %10.0f %10.0f %12.0f %10.1f %8d %6d %9d %7d\n", i + 1, r.wallMs, r.sweepMs,
+                    r.lastPrinterMs, r.cpuMs, r.peakThreads, r.liveHosts, r.printers, r.probes);
     }
     std::sort(results.begin(), results.end(), [](const Round& a, const Round& b) { return a.wallMs < b.wallMs; });
     const Round& median = results[results.size() / 2];
     int peak = 0;
     for (const Round& r : results)
         peak = std::max(peak, r.peakThreads);
-    std::printf("%s median: wall %.0f ms, cpu %.1f ms; peak threads %d\n", profile.c_str(), median.wallMs, median.cpuMs,
-                peak);
+    std::printf("%s median: wall %.0f ms, sweep %.0f ms, last printer %.0f ms, finish %.0f ms after the sweep, cpu %.1f ms;"
+                " peak threads %d (the caller included); peak RSS %ld kB\n",
+                profile.c_str(), median.wallMs, median.sweepMs, median.lastPrinterMs, median.wallMs - median.sweepMs,
+                median.cpuMs, peak, peakRssKb());
     return 0;
 }

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using namespace discovery;
 
 namespace {
@@ -108,6 +110,10 @@ struct RangeCase {
     const char* first;  // nullptr: nothing is probed
     const char* last;
     std::uint32_t count;
+    // The /22 probed first, and the subnet's addresses left out.
+    const char* nearFirst = nullptr;
+    const char* nearLast = nullptr;
+    std::uint32_t skipped = 0;
 };
 
 void PrintTo(const RangeCase& c, std::ostream* os)
@@ -130,6 +136,38 @@ TEST_P(NetworkSweepRange, probesTheHostAddresses)
     EXPECT_EQ(ipv4Text(range->last), c.last);
     EXPECT_EQ(range->size(), c.count);
     EXPECT_EQ(ipv4Text(range->source), c.address);
+    EXPECT_EQ(ipv4Text(range->nearFirst), c.nearFirst ? c.nearFirst : c.first);
+    EXPECT_EQ(ipv4Text(range->nearLast), c.nearLast ? c.nearLast : c.last);
+    EXPECT_EQ(range->skipped, c.skipped);
+}
+
+// Probing order: the /22 around the address, then the rest from the lowest;
+// every address once, and indexOf is addressAt backwards.
+TEST_P(NetworkSweepRange, probesEveryAddressOnceNearBlockFirst)
+{
+    const RangeCase& c = GetParam();
+    const auto range = sweepRangeFor(SelectedAddress{c.address, c.mask});
+    if (!range)
+        return;
+    std::vector<bool> seen(range->size());
+    const std::uint32_t nearCount = range->nearLast - range->nearFirst + 1;
+    std::uint32_t previous = 0;
+    for (std::uint32_t index = 0; index < range->size(); ++index) {
+        const std::uint32_t address = range->addressAt(index);
+        ASSERT_GE(address, range->first);
+        ASSERT_LE(address, range->last);
+        ASSERT_FALSE(seen[address - range->first]) << ipv4Text(address);
+        seen[address - range->first] = true;
+        ASSERT_EQ(range->indexOf(address), index);
+        const bool near = address >= range->nearFirst && address <= range->nearLast;
+        ASSERT_EQ(near, index < nearCount) << ipv4Text(address);
+        if (index != 0 && index != nearCount) {
+            ASSERT_GT(address, previous);
+        }
+        previous = address;
+    }
+    EXPECT_FALSE(range->indexOf(range->first - 1).has_value());
+    EXPECT_FALSE(range->indexOf(range->last + 1).has_value());
 }
 
 const RangeCase kRangeCases[] = {
@@ -140,10 +178,16 @@ const RangeCase kRangeCases[] = {
     {"noNetworkBits", "10.0.0.5", "0.0.0.0", nullptr, nullptr, 0},
     {"slash23", "10.203.10.2", "255.255.254.0", "10.203.10.1", "10.203.11.254", 510},
     {"slash22", "10.203.6.9", "255.255.252.0", "10.203.4.1", "10.203.7.254", 1022},
-    // Wider subnets: only the /22 around the adapter's own address.
-    {"slash16KeepsItsSlash22", "172.16.9.77", "255.255.0.0", "172.16.8.0", "172.16.11.255", 1024},
-    {"slash8AtTheStart", "10.0.1.5", "255.0.0.0", "10.0.0.1", "10.0.3.255", 1023},
-    {"slash16AtTheEnd", "172.16.254.1", "255.255.0.0", "172.16.252.0", "172.16.255.254", 1023},
+    {"slash21", "10.203.6.9", "255.255.248.0", "10.203.0.1", "10.203.7.254", 2046, "10.203.4.0", "10.203.7.254"},
+    {"slash20", "10.203.40.9", "255.255.240.0", "10.203.32.1", "10.203.47.254", 4094, "10.203.40.0",
+     "10.203.43.255"},
+    // Wider subnets: only the /20 around the adapter's own address.
+    {"slash16KeepsItsSlash20", "172.16.9.77", "255.255.0.0", "172.16.0.1", "172.16.15.255", 4095, "172.16.8.0",
+     "172.16.11.255", 65534 - 4095},
+    {"slash8AtTheStart", "10.0.1.5", "255.0.0.0", "10.0.0.1", "10.0.15.255", 4095, "10.0.0.1", "10.0.3.255",
+     16777214 - 4095},
+    {"slash16AtTheEnd", "172.16.254.1", "255.255.0.0", "172.16.240.0", "172.16.255.254", 4095, "172.16.252.0",
+     "172.16.255.254", 65534 - 4095},
     {"badAddress", "192.168.1", "255.255.255.0", nullptr, nullptr, 0},
     {"badMask", "192.168.1.20", "255.255.255.0.0", nullptr, nullptr, 0},
     {"emptyTexts", "", "", nullptr, nullptr, 0},

@@ -107,6 +107,10 @@ Profile readProfile(const QString& path)
             profile.prefixLength = fields[1].toInt();
             continue;
         }
+        if (fields[0] == "layout") {
+            profile.routed = fields[1] == "routed";
+            continue;
+        }
         ProfileLine entry;
         entry.address = fields[1].toStdString();
         const QByteArray rest = line.mid(fields[0].size() + fields[1].size() + 2);
@@ -114,12 +118,26 @@ Profile readProfile(const QString& path)
             entry.kind = ProfileLine::Scanner;
         } else if (fields[0] == "gateway") {
             entry.kind = ProfileLine::Gateway;
+        } else if (fields[0] == "host") {
+            entry.kind = ProfileLine::Host;
         } else if (fields[0] == "printer") {
             entry.kind = ProfileLine::Printer;
             entry.deviceId = rest.toStdString();
         } else if (fields[0] == "printer-hex") {
             entry.kind = ProfileLine::Printer;
             entry.deviceId = QByteArray::fromHex(rest).toStdString();
+        } else if (fields[0] == "slow") {
+            entry.kind = ProfileLine::SlowPrinter;
+            entry.deviceId = rest.mid(rest.indexOf(' ') + 1).toStdString();
+        } else if (fields[0] == "wrongoid") {
+            entry.kind = ProfileLine::WrongOid;
+        } else if (fields[0] == "silent") {
+            entry.kind = ProfileLine::Silent;
+        } else if (fields[0] == "otherport") {
+            entry.kind = ProfileLine::OtherPort;
+            entry.deviceId = rest.toStdString();
+        } else {
+            continue;
         }
         profile.lines.push_back(entry);
     }

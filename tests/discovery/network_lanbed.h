@@ -21,13 +21,16 @@ bool inside();
 QString whyNotInside();
 
 struct ProfileLine {
-    enum Kind { Scanner, Gateway, Host, Printer };
+    // SlowPrinter answers late; WrongOid, Silent and OtherPort run an agent
+    // that gives no device id (see tests/testbeds/lan/fakeagent).
+    enum Kind { Scanner, Gateway, Host, Printer, SlowPrinter, WrongOid, Silent, OtherPort };
     Kind kind = Host;
     std::string address;
-    std::string deviceId;  // printers only, as the agent sends it
+    std::string deviceId;  // printers (and OtherPort), as the agent sends it
 };
 struct Profile {
     int prefixLength = 0;
+    bool routed = false;
     std::vector<ProfileLine> lines;  // every address, scanner included
 };
 // A profile file of the bed (tests/testbeds/lan/profiles/NAME.lan), read as

@@ -6,6 +6,7 @@
 #include "discovery/netscan.h"
 #include "discovery/printersearcher.h"
 #include "network_lanbed.h"
+#include "network_recordingsearcher.h"
 
 #include "support/testsupport.h"
 
@@ -17,66 +18,10 @@
 #include <variant>
 
 using namespace discovery;
+using scantest::Progress;
+using scantest::RecordingSearcher;
 
 namespace {
-
-struct Progress {
-    std::int32_t current, phase, event, curMachine, totalMachine;
-    bool operator==(const Progress& o) const
-    {
-        return current == o.current && phase == o.phase && event == o.event && curMachine == o.curMachine
-               && totalMachine == o.totalMachine;
-    }
-};
-
-std::ostream& operator<<(std::ostream& os, const Progress& p)
-{
-    return os << "progress(" << p.current << ", " << p.phase << ", " << p.event << ", " << p.curMachine << ", "
-              << p.totalMachine << ")";
-}
-
-using Event = std::variant<Progress, NetPrinterInfo>;
-
-// A searcher that records what the page would be told, in order.
-class RecordingSearcher : public PrinterSearcher {
-public:
-    RecordingSearcher() { state = kRunning; }
-
-    bool progress(std::int32_t current, std::int32_t phase, std::int32_t progressEvent, std::int32_t curMachine,
-                  std::int32_t totalMachine) override
-    {
-        events.emplace_back(Progress{current, phase, progressEvent, curMachine, totalMachine});
-        if (onProgress)
-            onProgress(std::get<Progress>(events.back()));
-        return true;
-    }
-    void usb1(const std::vector<USBPrinterInfo>&) override { ADD_FAILURE() << "usb1 from the network phase"; }
-    void usb2(DeviceTree*, std::vector<DeviceItem*>*) override { ADD_FAILURE() << "usb2 from the network phase"; }
-    void netPrinter(const NetPrinterInfo& printer) override { events.emplace_back(printer); }
-    void finish() override { ADD_FAILURE() << "finish from the network phase"; }
-
-    std::vector<Progress> progressEvents() const
-    {
-        std::vector<Progress> result;
-        for (const Event& e : events) {
-            if (const auto* p = std::get_if<Progress>(&e))
-                result.push_back(*p);
-        }
-        return result;
-    }
-    std::vector<NetPrinterInfo> printers() const
-    {
-        std::vector<NetPrinterInfo> result;
-        for (const Event& e : events) {
-            if (const auto* p = std::get_if<NetPrinterInfo>(&e))
-                result.push_back(*p);
-        }
-        return result;
-    }
-
-    std::vector<Event> events;
-    std::function<void(const Progress&)> onProgress;
-};
 
 struct ExpectedPrinter {
     std::string mfg;
@@ -193,7 +138,10 @@ TEST_F(NetworkScan, secondSearchCountsFromOneAgain)
     EXPECT_EQ(searcher.printers().size(), kExpectedPrinters.size());
 }
 
-TEST_F(NetworkScan, interruptDuringSweepQueriesNoHost)
+// Hosts are handed to the querier while the sweep runs, so an interrupt in
+// the middle of the sweep leaves the hosts already handed over asked (and
+// unreported). Interrupting at the very first live host stops before any.
+TEST_F(NetworkScan, interruptAtTheFirstLiveHostQueriesNoHost)
 {
     RecordingSearcher searcher;
     NetScanStats stats;
@@ -333,6 +281,18 @@ TEST_F(NetworkSweep, socketKindFollowsPingGroupRange)
     }
 }
 
+// On this /24 every probe is on-link; a budget below the subnet's size makes
+// the sweep wait for the neighbour entries of unanswered probes to expire.
+TEST_F(NetworkSweep, onLinkProbesStayWithinTheNeighbourBudget)
+{
+    SweepSettings settings;
+    settings.neighbourBudget = 100;
+    SweepStats stats;
+    EXPECT_EQ(sweep(settings, &stats), liveHosts);
+    EXPECT_EQ(stats.neighbourBudget, 100);
+    EXPECT_EQ(stats.peakNeighbourEntries, 100);
+}
+
 TEST_F(NetworkSweep, narrowWindowStillFindsEveryLiveHost)
 {
     SweepSettings settings;
@@ -356,8 +316,10 @@ TEST_F(NetworkScan, querierAnswersEachHostOnce)
     }
     ASSERT_EQ(answers.size(), hosts.size());
     EXPECT_TRUE(answers["10.203.7.21"].answered);
+    EXPECT_EQ(answers["10.203.7.21"].end, DeviceIdAnswer::End::Answered);
     EXPECT_EQ(answers["10.203.7.21"].deviceId, deviceIds["10.203.7.21"]);
     EXPECT_FALSE(answers["10.203.7.30"].answered);
+    EXPECT_EQ(answers["10.203.7.30"].end, DeviceIdAnswer::End::Refused) << "no agent: port unreachable";
     EXPECT_TRUE(answers["10.203.7.27"].answered);
     EXPECT_EQ(answers["10.203.7.27"].deviceId, "");
     EXPECT_EQ(querier.queriesStarted(), 3);
