@@ -358,3 +358,13 @@ test('install monitor status objects', () => {
   assert.equal(monitor.describeUsbStatus({ 'connected ': true, printQueue: [1, '', 'Q'] }).queues.join(), 'Q');
   assert.deepEqual(monitor.wirelessQueue('WSD', 'a', 'b'), { key: 'monitor.wireless', args: ['WSD', 'a', 'b'] });
 });
+
+test('the install monitor watches a USB id made from the pair or an id', () => {
+  assert.equal(search.watchId('03f0:1853'), 'USB\\VID_03F0&PID_1853');
+  assert.equal(search.watchId('USBPRINT\\HP\\USB\\VID_03f0&PID_1853&REV_0100'), 'USB\\VID_03F0&PID_1853');
+  assert.equal(search.watchId('USBPRINT\\HPLaserJet'), '');
+  assert.equal(search.watchId({}), '');
+  assert.deepEqual(search.watchCandidates([[{ vidPid: '03F0:1853', name: 'LaserJet' }, { kind: 'net', name: 'x' }],
+                                           [{ id: 'USB\\VID_03F0&PID_1853', name: 'again' }, { id: 'USB\\VID_1234&PID_5678', name: '' }], null]),
+                   [{ id: 'USB\\VID_03F0&PID_1853', name: 'LaserJet' }, { id: 'USB\\VID_1234&PID_5678', name: 'USB\\VID_1234&PID_5678' }]);
+});
