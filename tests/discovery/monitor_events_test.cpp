@@ -5,15 +5,12 @@
 #include "discovery/devicemonitor.h"
 #include "discovery/monitor_bed.h"
 #include "discovery/monitor_window.h"
+#include "discovery/silentscheduler.h"
 
 #include "discovery/installmonitorqueues.h"
 #include "printers/printerapi.h"
 
 #include <QJsonObject>
-#include <QTemporaryDir>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 #include <vector>
 
 using namespace monitortest;
@@ -66,39 +63,6 @@ public:
 
 private:
     webui::WindowHandle m_handle;
-};
-
-// A scheduler that takes every connection (the kernel's listen backlog) and
-// never answers a request.
-class SilentScheduler {
-public:
-    SilentScheduler()
-    {
-        m_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        const QByteArray path = socketPath().toUtf8();
-        if (m_fd < 0 || std::size_t(path.size()) >= sizeof(address.sun_path))
-            return;
-        std::copy(path.begin(), path.end(), address.sun_path);
-        m_listening = ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
-                      ::listen(m_fd, 64) == 0;
-    }
-    ~SilentScheduler()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    SilentScheduler(const SilentScheduler&) = delete;
-    SilentScheduler& operator=(const SilentScheduler&) = delete;
-
-    bool listening() const { return m_listening; }
-    QString socketPath() const { return m_dir.filePath(QStringLiteral("cups.sock")); }
-
-private:
-    QTemporaryDir m_dir;
-    int m_fd = -1;
-    bool m_listening = false;
 };
 
 }  // namespace
@@ -330,7 +294,7 @@ TEST_F(MonitorEvents, PageCanAskForTheStatusItself)
 
 TEST_F(MonitorEvents, SchedulerThatNeverAnswersIsNotAskedFromTheWindow)
 {
-    SilentScheduler scheduler;
+    testsupport::SilentScheduler scheduler;
     ASSERT_TRUE(scheduler.listening());
     testsupport::ScopedEnv silent("CUPS_SERVER", scheduler.socketPath().toUtf8());
     const int directBefore = installmonitor::directQueueReads();

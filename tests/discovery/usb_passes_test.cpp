@@ -4,6 +4,8 @@
 #include "devicetree/devicetree.h"
 #include "devicetree/printqueues.h"
 #include "devicetree/umockdevbed.h"
+#include "discovery/installmonitorqueues.h"
+#include "discovery/silentscheduler.h"
 #include "discovery/usb_recordingsearcher.h"
 #include "discovery/usbprinters.h"
 
@@ -277,4 +279,25 @@ TEST_F(UsbPasses, OneSearchAsksForThePrintQueuesOnce)
     for (DeviceItem* item : searcher.tree->items())
         queues += item->text(kSlotClass) == "PrintQueue" ? 1 : 0;
     EXPECT_EQ(queues, 1) << "the tree shows the queue read by the passes";
+}
+
+TEST_F(UsbPasses, SchedulerThatNeverAnswersIsAskedOncePerSearch)
+{
+    testsupport::SilentScheduler scheduler;
+    ASSERT_TRUE(scheduler.listening());
+    testsupport::ScopedEnv silent("CUPS_SERVER", scheduler.socketPath().toUtf8());
+    installmonitor::useCupsPrintQueues();  // no printer monitor runs here: the scheduler itself is asked
+    const int before = installmonitor::directQueueReads();
+    RecordingSearcher searcher;
+    UsbSearchContext context;
+    context.hwdb = &HardwareDatabase::empty();
+    EXPECT_FALSE(searchUsbByClass(searcher, &context));
+    EXPECT_TRUE(searchUsbByTree(searcher, &context));
+    EXPECT_EQ(installmonitor::directQueueReads() - before, 1) << "one bounded read for the passes and the tree";
+    ASSERT_EQ(searcher.usb1Calls.size(), 3u);
+    EXPECT_EQ(firstHardwareIds(searcher.usb1Calls[0]),
+              (QStringList{"USB\\VID_03F0&PID_1853", "USB\\VID_04B8&PID_1181"}))
+        << "a silent scheduler costs the queues, not the printers";
+    ASSERT_TRUE(searcher.items);
+    EXPECT_EQ(searcher.items->size(), 8u);
 }
