@@ -162,8 +162,8 @@ void InstallMonitorBlkWindow::onPrinterChanged(const WindowMessage& message)
     if (m_wirelessPortKey.isEmpty() || !(change->changed & PrinterAPI::win32printer::kChangeAddPrinter))
         return;
     // The change carries the queue's port; ask the scheduler only for one without.
-    const std::optional<QString> port =
-        change->portName.isEmpty() ? installmonitor::printerPort(change->printerName) : std::optional<QString>(change->portName);
+    const std::optional<QString> port = change->portName.isEmpty() ? installmonitor::printerPort(change->printerName)
+                                                                   : std::optional<QString>(change->portName);
     if (!port) {
         qWarning().noquote() << "install monitor: cannot read the added printer" << change->printerName.left(128);
         return;
