@@ -246,3 +246,17 @@ TEST(PrinterNames, NamesCupsCouldNeverHaveAreRefused)
                                 QStringLiteral("Drucker-Büro_2"), QString(127, QLatin1Char('c'))})
         EXPECT_TRUE(cups::isValidPrinterName(name)) << name.toStdString();
 }
+
+TEST(PrinterDiff, AddedAndDeletedQueuesCarryTheirDeviceUri)
+{
+    PrinterInfoRecord gone = queue("gone");
+    gone.portName = "usb://HP/LaserJet?serial=A1";
+    PrinterInfoRecord added = queue("new");
+    added.portName = "usb://HP/LaserJet?serial=B2";
+    const std::vector<PrinterChange> changes = diffPrinters({gone}, {added});
+    ASSERT_EQ(changes.size(), 2u);
+    EXPECT_EQ(changes[0].portName, "usb://HP/LaserJet?serial=A1");
+    EXPECT_EQ(changes[1].portName, "usb://HP/LaserJet?serial=B2");
+    EXPECT_FALSE(webui::pageJson(printerChangeToPageObject(changes[1])).contains("usb://"))
+        << "the device-uri is not for the page";
+}
