@@ -60,6 +60,38 @@ QHash<QString, QString> parseUevent(const QString& text)
     return values;
 }
 
+// The release number a USB uevent carries: PRODUCT=vid/pid/bcd (hex without
+// leading zeros), or MODALIAS=usb:vVVVVpPPPPdDDDD...; -1 when neither has one.
+int revisionFromUevent(const QHash<QString, QString>& uevent)
+{
+    bool ok = false;
+    const QString product = uevent.value(QStringLiteral("PRODUCT"));
+    if (product.count(QLatin1Char('/')) == 2) {
+        const QString bcd = product.section(QLatin1Char('/'), 2, 2);
+        const uint value = bcd.toUInt(&ok, 16);
+        if (ok && !bcd.isEmpty() && bcd.size() <= 4 && value <= 0xFFFF)
+            return int(value);
+    }
+    const QString modalias = uevent.value(QStringLiteral("MODALIAS"));
+    if (modalias.startsWith(QLatin1String("usb:v")) && modalias.size() >= 19 && modalias.at(9) == QLatin1Char('p') &&
+        modalias.at(14) == QLatin1Char('d')) {
+        const QString bcd = modalias.mid(15, 4);
+        const uint value = bcd.toUInt(&ok, 16);
+        if (ok)
+            return int(value);
+    }
+    return -1;
+}
+
+// The two ids of a USB device or interface with and without its release
+// number; without a known release only the second.
+QStringList usbHardwareIds(const QString& base, int revision, const QString& suffix = QString())
+{
+    if (revision < 0)
+        return QStringList{base + suffix};
+    return QStringList{base + QStringLiteral("&REV_") + hex(revision, 4) + suffix, base + suffix};
+}
+
 PropertyValue textOrAbsent(const QString& text)
 {
     return text.isEmpty() ? PropertyValue::absent() : PropertyValue::ofText(text);
@@ -82,6 +114,7 @@ void SysfsDeviceSource::close()
 std::uint32_t SysfsDeviceSource::open()
 {
     m_nodes.clear();
+    m_usedQueues.reset();
     const QString devices = (m_root.isEmpty() ? sysfsRoot() : m_root) + QStringLiteral("/devices");
     if (!exists(devices + QStringLiteral("/.")))
         return win32::kPathNotFound;
@@ -132,6 +165,13 @@ std::uint32_t SysfsDeviceSource::open()
                 m_nodes[std::size_t(parent)].interfaces.push_back(index);
         }
         readUsbFacts(node);
+        if (node.kind == SysfsNodeKind::UsbDevice && node.revision < 0)
+            node.revision = revisionFromUevent(uevent);
+        else if (node.kind == SysfsNodeKind::UsbInterface) {
+            SysfsNode& device = m_nodes[std::size_t(node.usbDevice)];
+            if (device.revision < 0)
+                device.revision = revisionFromUevent(uevent);  // the interface's MODALIAS names it too
+        }
         addNode(std::move(node));
         return index;
     });
@@ -200,7 +240,7 @@ void SysfsDeviceSource::assignIds()
         case SysfsNodeKind::UsbDevice: {
             const QString base = usbBaseId(node);
             wanted = base + QLatin1Char('\\') + (usableSerial(node.serial) ? node.serial : node.sysname);
-            node.hardwareIds = QStringList{base + QStringLiteral("&REV_") + hex(node.revision, 4), base};
+            node.hardwareIds = usbHardwareIds(base, node.revision);
             break;
         }
         case SysfsNodeKind::UsbInterface: {
@@ -208,7 +248,7 @@ void SysfsDeviceSource::assignIds()
             const QString base = usbBaseId(device);
             const QString mi = QStringLiteral("&MI_") + hex(node.interfaceNumber, 2);
             wanted = base + mi + QLatin1Char('\\') + node.sysname;
-            node.hardwareIds = QStringList{base + QStringLiteral("&REV_") + hex(device.revision, 4) + mi, base + mi};
+            node.hardwareIds = usbHardwareIds(base, device.revision, mi);
             break;
         }
         case SysfsNodeKind::Pci: {
@@ -248,9 +288,56 @@ void SysfsDeviceSource::assignIds()
     m_takenIds = taken;
 }
 
+UsbPrinterIdentity SysfsDeviceSource::identity(int usbDevice) const
+{
+    UsbPrinterIdentity identity;
+    if (usbDevice < 0 || std::size_t(usbDevice) >= m_nodes.size())
+        return identity;
+    const SysfsNode& node = m_nodes[std::size_t(usbDevice)];
+    const Ieee1284Fields fields = parseIeee1284Fields(ieee1284Id(usbDevice));
+    identity.make = fields.manufacturer.isEmpty() ? readAttribute(node.dir, "manufacturer") : fields.manufacturer;
+    identity.model = fields.model.isEmpty() ? readAttribute(node.dir, "product") : fields.model;
+    identity.serial = node.serial;
+    return identity;
+}
+
+namespace {
+
+QStringList queuesNaming(const SysfsDeviceSource& source, int device, const std::vector<PrintQueueBinding>& queues)
+{
+    UsbPrinterIdentity identity = source.identity(device);
+    QStringList names = queuesNamingDevice(identity, queues);
+    if (names.isEmpty()) {
+        const Ieee1284Fields fields = parseIeee1284Fields(source.ieee1284Id(device));
+        if (!fields.serial.isEmpty() && fields.serial != identity.serial) {
+            identity.serial = fields.serial;
+            names = queuesNamingDevice(identity, queues);
+        }
+    }
+    return names;
+}
+
+}  // namespace
+
+bool queueNamesDevice(const SysfsDeviceSource& source, int usbDevice, const QString& deviceUri)
+{
+    if (usbDevice < 0 || std::size_t(usbDevice) >= source.nodes().size() ||
+        source.nodes()[std::size_t(usbDevice)].kind != SysfsNodeKind::UsbDevice)
+        return false;
+    return !queuesNaming(source, usbDevice, {PrintQueueBinding{QStringLiteral("q"), deviceUri}}).isEmpty();
+}
+
 void SysfsDeviceSource::attachPrintQueues()
 {
-    const std::vector<PrintQueueBinding> queues = currentPrintQueues();
+    m_usedQueues.reset();
+    bool anyUsbDevice = false;
+    for (const SysfsNode& node : m_nodes)
+        anyUsbDevice = anyUsbDevice || (node.kind == SysfsNodeKind::UsbDevice && !node.rootHub);
+    // Without a USB device no queue can drive one: the print system is not asked.
+    if (!anyUsbDevice)
+        return;
+    m_usedQueues = m_givenQueues ? *m_givenQueues : currentPrintQueues();
+    const std::vector<PrintQueueBinding>& queues = *m_usedQueues;
     if (queues.empty())
         return;
     QSet<QString> attached;
@@ -259,16 +346,7 @@ void SysfsDeviceSource::attachPrintQueues()
         if (m_nodes[i].kind != SysfsNodeKind::UsbDevice || m_nodes[i].rootHub)
             continue;
         const int device = int(i);
-        const Ieee1284Fields fields = parseIeee1284Fields(ieee1284Id(device));
-        UsbPrinterIdentity identity;
-        identity.make = fields.manufacturer.isEmpty() ? readAttribute(m_nodes[i].dir, "manufacturer") : fields.manufacturer;
-        identity.model = fields.model.isEmpty() ? readAttribute(m_nodes[i].dir, "product") : fields.model;
-        identity.serial = m_nodes[i].serial;
-        QStringList names = queuesNamingDevice(identity, queues);
-        if (names.isEmpty() && !fields.serial.isEmpty() && fields.serial != identity.serial) {
-            identity.serial = fields.serial;
-            names = queuesNamingDevice(identity, queues);
-        }
+        const QStringList names = queuesNaming(*this, device, queues);
         const int printer = printerInterface(device);
         const int parent = printer >= 0 ? printer : device;
         for (const QString& rawName : qAsConst(names)) {

@@ -18,6 +18,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 namespace devicetree {
@@ -77,6 +78,14 @@ public:
     const std::vector<SysfsNode>& nodes() const { return m_nodes; }
     const HardwareDatabase& hardwareDatabase() const { return m_hwdb; }
 
+    // The print queues to hang below USB devices. Without a list given here,
+    // each open() asks the print queue provider, and only when the snapshot
+    // holds a USB device other than a root hub.
+    void setPrintQueues(std::vector<PrintQueueBinding> queues) { m_givenQueues = std::move(queues); }
+    // The queues the last open() used; nullopt when it needed none and asked
+    // for none.
+    const std::optional<std::vector<PrintQueueBinding>>& printQueues() const { return m_usedQueues; }
+
     // Facts the USB passes need about one USB device (an index of nodes()).
     // A driver serves it: an interface has one bound, or a print queue drives
     // it (the generic "usb" driver of the device itself does not count).
@@ -86,6 +95,8 @@ public:
     int printerInterface(int usbDevice, const QString& driver = QString()) const;
     // The IEEE 1284 id usblp exposes for it; empty when usblp is not bound.
     QString ieee1284Id(int usbDevice) const;
+    // What the printer says about itself, as print queue device URIs name it.
+    UsbPrinterIdentity identity(int usbDevice) const;
     // The hardware database's names and, failing those, the descriptor strings.
     QString manufacturer(int usbDevice) const;
     QString product(int usbDevice) const;
@@ -107,6 +118,13 @@ private:
     QString m_root;
     std::vector<SysfsNode> m_nodes;
     QSet<QString> m_takenIds;  // lower-cased instance ids in use
+    std::optional<std::vector<PrintQueueBinding>> m_givenQueues;
+    std::optional<std::vector<PrintQueueBinding>> m_usedQueues;
 };
+
+// Whether the queue's device URI names the USB device (an index of the
+// source's nodes): the rules of queuesNamingDevice, with the serial number of
+// the IEEE 1284 id tried as well.
+bool queueNamesDevice(const SysfsDeviceSource& source, int usbDevice, const QString& deviceUri);
 
 }  // namespace devicetree

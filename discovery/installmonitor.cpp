@@ -7,6 +7,7 @@
 #include "webui/webwindows.h"
 
 #include <QDebug>
+#include <QRegularExpression>
 
 using webui::WindowMessage;
 namespace msg = webui::msg;
@@ -33,6 +34,13 @@ InstallMonitorBlkWindow::~InstallMonitorBlkWindow()
         PrinterAPI::PrinterMonitor::instance().unsubscribe(handle());
 }
 
+bool InstallMonitorBlkWindow::isWatchableUsbId(const QString& id)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^USB\\\\VID_[0-9A-Fa-f]{4}&PID_[0-9A-Fa-f]{4}(\\\\[\\x21-\\x7E]+)?$"));
+    return id.size() <= kMaxDeviceIdLength && pattern.match(id).hasMatch();
+}
+
 void InstallMonitorBlkWindow::setWatchedUsbId(const QString& id)
 {
     m_watchedUsbId = id.left(kMaxDeviceIdLength);
@@ -57,13 +65,19 @@ bool InstallMonitorBlkWindow::create(int showCommand)
         m_deviceChanges->registerInterfaceClass(QString::fromLatin1(devicemonitor::kUsbDeviceInterfaceClass));
     if (!m_hearsDeviceChanges)
         qWarning() << "install monitor: device changes will not be reported";
+    // Starts the monitor when nobody has yet; the main window normally has.
+    // Its readings are also where the device snapshots take the queues from.
+    // A watched printer's queues coming and going are its printer interface
+    // arriving and leaving: creating a queue raises no device event.
+    const std::uint32_t mask = m_watchUsb == 1 ? PrinterAPI::win32printer::kChangeAddPrinter |
+                                                     PrinterAPI::win32printer::kChangeDeletePrinter
+                                               : PrinterAPI::win32printer::kChangeAddPrinter;
+    PrinterAPI::PrinterMonitor::instance().start(handle(), mask);
+    m_subscribed = true;
     if (m_watchUsb == 1 && installmonitor::rebuildTree(m_tree)) {
         m_knownPlugged = installmonitor::anyNodeStartsWith(m_tree, m_watchedUsbId);
-        m_knownConnected = installmonitor::readUsbStatus(m_tree, m_watchedUsbId).connected;
+        m_knownStatus = installmonitor::readUsbStatus(m_tree, m_watchedUsbId);
     }
-    // Starts the monitor when nobody has yet; the main window normally has.
-    PrinterAPI::PrinterMonitor::instance().start(handle(), PrinterAPI::win32printer::kChangeAddPrinter);
-    m_subscribed = true;
     return true;
 }
 
@@ -79,7 +93,7 @@ std::intptr_t InstallMonitorBlkWindow::windowProc(const WindowMessage& message)
     case msg::kDeviceChange:
         return onDeviceChange(message);
     case msg::kPrinterChanged:
-        onPrinterAdded(message);
+        onPrinterChanged(message);
         return 0;
     default:
         break;
@@ -114,17 +128,19 @@ std::intptr_t InstallMonitorBlkWindow::onDeviceChange(const WindowMessage& messa
 
 void InstallMonitorBlkWindow::notifyPrinterChanged()
 {
-    const installmonitor::UsbStatus status = usbStatus();
-    // A printer elsewhere changes nothing the page shows while the watched
-    // device is absent; the watched one's own removal is told once.
-    if (!status.connected && !m_knownConnected.value_or(true))
+    installmonitor::rebuildTree(m_tree);
+    tellStatus(installmonitor::readUsbStatus(m_tree, m_watchedUsbId));
+}
+
+void InstallMonitorBlkWindow::tellStatus(const installmonitor::UsbStatus& status)
+{
+    // One plug brings several printer-interface events (the interface, its lp
+    // node, the driver binding) that change nothing after the first; a
+    // printer elsewhere changes nothing the page shows.
+    if (m_knownStatus && *m_knownStatus == status)
         return;
-    m_knownConnected = status.connected;
-    // Through a script, not callPage: the page gets the keys in their order.
-    if (webui::WebView* page = view()) {
-        page->runScript(installmonitor::pageCallWithJson(QStringLiteral("notifyPrinterChangedByCpp"),
-                                                         installmonitor::usbStatusJson(status)));
-    }
+    m_knownStatus = status;
+    callPage(QStringLiteral("notifyPrinterChangedByCpp"), QJsonArray{installmonitor::usbStatusObject(status)});
 }
 
 void InstallMonitorBlkWindow::notifyUsbChanged(bool plugged)
@@ -133,13 +149,21 @@ void InstallMonitorBlkWindow::notifyUsbChanged(bool plugged)
     callPage(QStringLiteral("notifyUSBChangedByCpp"), QJsonArray{plugged});
 }
 
-void InstallMonitorBlkWindow::onPrinterAdded(const WindowMessage& message)
+void InstallMonitorBlkWindow::onPrinterChanged(const WindowMessage& message)
 {
     // The change record goes with the message whatever happens here.
     const auto change = std::static_pointer_cast<PrinterAPI::PrinterChange>(message.payload);
-    if (m_watchUsb != 0 || !change || m_wirelessPortKey.isEmpty())
+    if (!change)
         return;
-    const std::optional<QString> port = installmonitor::printerPort(change->printerName);
+    if (m_watchUsb == 1) {
+        onQueueOfWatchedDevice(*change);
+        return;
+    }
+    if (m_wirelessPortKey.isEmpty() || !(change->changed & PrinterAPI::win32printer::kChangeAddPrinter))
+        return;
+    // The change carries the queue's port; ask the scheduler only for one without.
+    const std::optional<QString> port = change->portName.isEmpty() ? installmonitor::printerPort(change->printerName)
+                                                                   : std::optional<QString>(change->portName);
     if (!port) {
         qWarning().noquote() << "install monitor: cannot read the added printer" << change->printerName.left(128);
         return;
@@ -147,6 +171,20 @@ void InstallMonitorBlkWindow::onPrinterAdded(const WindowMessage& message)
     if (port->contains(m_wirelessPortKey, Qt::CaseSensitive))
         callPage(QStringLiteral("notifyWirelessPrintQueue"),
                  QJsonArray{m_wirelessPortKey, m_wirelessValue1, m_wirelessValue2});
+}
+
+void InstallMonitorBlkWindow::onQueueOfWatchedDevice(const PrinterAPI::PrinterChange& change)
+{
+    namespace w = PrinterAPI::win32printer;
+    if (!(change.changed & (w::kChangeAddPrinter | w::kChangeDeletePrinter)) || change.portName.isEmpty())
+        return;
+    // The snapshot takes its queues from the change monitor's reading that
+    // found this change, so an added queue is below the device already and a
+    // deleted one is gone.
+    installmonitor::rebuildTree(m_tree);
+    if (!installmonitor::queueNamesWatchedDevice(m_tree, m_watchedUsbId, change.portName))
+        return;
+    tellStatus(installmonitor::readUsbStatus(m_tree, m_watchedUsbId));
 }
 
 void InstallMonitorBlkWindow::bindUsbStatus()
@@ -166,8 +204,13 @@ void InstallMonitorBlkWindow::bindUsbStatus()
             deviceId = newest->m_watchedUsbId;
         else
             return installmonitor::usbStatusObject({});  // nothing to look for
-        if (newest)
-            return installmonitor::usbStatusObject(newest->usbStatus(deviceId));
+        if (newest) {
+            const installmonitor::UsbStatus status = newest->usbStatus(deviceId);
+            // The page now knows the watched device's status.
+            if (newest->m_watchUsb == 1 && deviceId == newest->m_watchedUsbId)
+                newest->m_knownStatus = status;
+            return installmonitor::usbStatusObject(status);
+        }
         DeviceTree tree;
         installmonitor::rebuildTree(tree);
         return installmonitor::usbStatusObject(installmonitor::readUsbStatus(tree, deviceId));

@@ -5,12 +5,16 @@
 //
 // Everything happens on the UI thread, in the window procedure: device
 // changes arrive as WM_DEVICECHANGE from the window's DeviceChangeMonitor,
-// printer additions as message 2128 from the printer change monitor. Page
-// calls:
+// printer additions (and, while a USB device is watched, deletions) as
+// message 2128 from the printer change monitor. The device snapshots take the
+// print queues from the change monitor's latest reading, so nothing here
+// waits for the scheduler. Page calls:
 //   "notifyUSBChangedByCpp"(bool)          the watched device was plugged in
 //                                          (true) or removed (false);
-//   "notifyPrinterChangedByCpp"(status)    a printer interface came or went;
-//                                          status as installmonitorstatus.h;
+//   "notifyPrinterChangedByCpp"(status)    the watched device's status changed
+//                                          as a printer interface or a queue
+//                                          naming it came or went; status as
+//                                          installmonitorstatus.h;
 //   "notifyWirelessPrintQueue"(key, v1, v2) a printer was added whose port
 //                                          (CUPS device-uri) contains the key.
 // The page may also call "usbStatus"([deviceId]) for the current status.
@@ -26,6 +30,9 @@
 namespace devicemonitor {
 class DeviceChangeMonitor;
 }
+namespace PrinterAPI {
+struct PrinterChange;
+}
 
 class InstallMonitorBlkWindow : public webui::BaseBlkWinow {
 public:
@@ -34,6 +41,11 @@ public:
     InstallMonitorBlkWindow(webui::WindowHandle parent, bool createAsModal, const QString& url,
                             int windowType = kWindowType);
     ~InstallMonitorBlkWindow() override;
+
+    // Whether a page may ask to watch this id: USB\VID_vvvv&PID_pppp (hex),
+    // optionally followed by a backslash and an instance part of printable
+    // ASCII; at most 256 characters.
+    static bool isWatchableUsbId(const QString& id);
 
     // Before create(): the device to watch, an instance id prefix such as
     // USB\VID_03F0&PID_1853 (empty watches any device).
@@ -66,8 +78,10 @@ protected:
 
 private:
     std::intptr_t onDeviceChange(const webui::WindowMessage& message);
-    void onPrinterAdded(const webui::WindowMessage& message);
+    void onPrinterChanged(const webui::WindowMessage& message);
+    void onQueueOfWatchedDevice(const PrinterAPI::PrinterChange& change);
     void notifyPrinterChanged();
+    void tellStatus(const installmonitor::UsbStatus& status);
     void notifyUsbChanged(bool plugged);
     void bindUsbStatus();
 
@@ -86,6 +100,6 @@ private:
     // before that what the look at creation found; nothing while no device
     // tree could be read. A change elsewhere is not reported to a page that
     // already knows the device is absent.
-    std::optional<bool> m_knownPlugged;    // through notifyUSBChangedByCpp
-    std::optional<bool> m_knownConnected;  // through notifyPrinterChangedByCpp
+    std::optional<bool> m_knownPlugged;                    // through notifyUSBChangedByCpp
+    std::optional<installmonitor::UsbStatus> m_knownStatus;  // through notifyPrinterChangedByCpp or usbStatus
 };

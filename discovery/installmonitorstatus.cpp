@@ -3,11 +3,12 @@
 #include "devicetree/devicesource.h"
 #include "devicetree/devicetree.h"
 #include "devicetree/deviceutils.h"
+#include "devicetree/sysfssource.h"
 #include "discovery/usbprinters.h"
+#include "webui/pagejson.h"
 
 #include <QDebug>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <vector>
 
 namespace installmonitor {
@@ -37,17 +38,6 @@ void walkSubtree(DeviceItem* top, Visit visit)
     }
 }
 
-// One JSON value as text, with the two line separators escaped, which older
-// script engines do not accept inside a string literal.
-QString jsonText(const QJsonValue& value)
-{
-    QString text = QString::fromUtf8(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact));
-    text = text.mid(1, text.size() - 2);
-    text.replace(QChar(0x2028), QStringLiteral("\\u2028"));
-    text.replace(QChar(0x2029), QStringLiteral("\\u2029"));
-    return text;
-}
-
 }  // namespace
 
 bool rebuildTree(DeviceTree& tree)
@@ -74,11 +64,14 @@ bool anyNodeStartsWith(const DeviceTree& tree, const QString& prefix)
     return false;
 }
 
-UsbStatus readUsbStatus(const DeviceTree& tree, const QString& deviceId)
+namespace {
+
+// The last of the present USB nodes (one per vendor/product pair) whose
+// instance id begins with deviceId.
+DeviceItem* chosenNode(const DeviceTree& tree, const QString& deviceId)
 {
-    UsbStatus status;
     if (!tree.root())
-        return status;
+        return nullptr;
     std::vector<DeviceItem*> usbNodes;
     collectUsbNodes(tree.root(), usbNodes);
     DeviceItem* chosen = nullptr;
@@ -86,6 +79,29 @@ UsbStatus readUsbStatus(const DeviceTree& tree, const QString& deviceId)
         if (node->instanceId().startsWith(deviceId, Qt::CaseSensitive))
             chosen = node;
     }
+    return chosen;
+}
+
+}  // namespace
+
+bool queueNamesWatchedDevice(const DeviceTree& tree, const QString& deviceId, const QString& deviceUri)
+{
+    const DeviceItem* chosen = chosenNode(tree, deviceId);
+    const auto* source = dynamic_cast<const devicetree::SysfsDeviceSource*>(tree.source());
+    if (!chosen || !source)
+        return false;
+    const std::vector<devicetree::SysfsNode>& nodes = source->nodes();
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        if (nodes[i].kind == devicetree::SysfsNodeKind::UsbDevice && nodes[i].instanceId == chosen->instanceId())
+            return devicetree::queueNamesDevice(*source, int(i), deviceUri);
+    }
+    return false;
+}
+
+UsbStatus readUsbStatus(const DeviceTree& tree, const QString& deviceId)
+{
+    UsbStatus status;
+    DeviceItem* chosen = chosenNode(tree, deviceId);
     if (!chosen)
         return status;
     status.connected = true;
@@ -100,28 +116,18 @@ UsbStatus readUsbStatus(const DeviceTree& tree, const QString& deviceId)
 
 QString usbStatusJson(const UsbStatus& status)
 {
-    if (!status.connected)
-        return QStringLiteral("{\"code\":true,") + jsonText(kConnectedKey) + QStringLiteral(":false}");
-    return QStringLiteral("{") + jsonText(kConnectedKey) + QStringLiteral(":true,\"usbprint\":") +
-           jsonText(status.usbprint) + QStringLiteral(",\"printQueue\":") +
-           jsonText(QJsonArray::fromStringList(status.printQueue)) + QStringLiteral(",\"code\":true}");
+    return webui::pageJson(usbStatusObject(status));
 }
 
 QJsonObject usbStatusObject(const UsbStatus& status)
 {
-    QJsonObject object{{kConnectedKey, status.connected}, {QStringLiteral("code"), true}};
-    if (status.connected) {
-        object.insert(QStringLiteral("usbprint"), status.usbprint);
-        object.insert(QStringLiteral("printQueue"), QJsonArray::fromStringList(status.printQueue));
-    }
-    return object;
-}
-
-QString pageCallWithJson(const QString& function, const QString& jsonArgument)
-{
-    // Evaluated as global code, where "this" is the page's global object.
-    return QStringLiteral("(function (g) { var f = g[%1]; if (typeof f === 'function') f.call(g, %2); })(this);")
-        .arg(jsonText(function), jsonArgument);
+    if (!status.connected)
+        return webui::OrderedObject{{QStringLiteral("code"), true}, {kConnectedKey, false}}.object();
+    return webui::OrderedObject{{kConnectedKey, true},
+                                {QStringLiteral("usbprint"), status.usbprint},
+                                {QStringLiteral("printQueue"), QJsonArray::fromStringList(status.printQueue)},
+                                {QStringLiteral("code"), true}}
+        .object();
 }
 
 }  // namespace installmonitor

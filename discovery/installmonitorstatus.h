@@ -17,6 +17,15 @@ struct UsbStatus {
     QStringList printQueue;  // names of the print queues at or below it, in pre-order
 };
 
+inline bool operator==(const UsbStatus& a, const UsbStatus& b)
+{
+    return a.connected == b.connected && a.usbprint == b.usbprint && a.printQueue == b.printQueue;
+}
+inline bool operator!=(const UsbStatus& a, const UsbStatus& b)
+{
+    return !(a == b);
+}
+
 // Clears and builds the tree. A snapshot that cannot be taken or that does
 // not form one tree leaves it empty; false then.
 bool rebuildTree(DeviceTree& tree);
@@ -29,16 +38,16 @@ bool anyNodeStartsWith(const DeviceTree& tree, const QString& prefix);
 // such node among the present USB devices (one per vendor/product pair).
 UsbStatus readUsbStatus(const DeviceTree& tree, const QString& deviceId);
 
-// The page object as JSON text with its keys in the page's order:
+// Whether the print queue device URI names the device readUsbStatus would
+// describe for deviceId (see devicetree::queueNamesDevice).
+bool queueNamesWatchedDevice(const DeviceTree& tree, const QString& deviceId, const QString& deviceUri);
+
+// The page object, its members in the page's order (webui/pagejson.h):
 // {"connected ":true,"usbprint":...,"printQueue":[...],"code":true}, or
 // {"code":true,"connected ":false} when the device is not there. The first
 // key ends in a blank.
-QString usbStatusJson(const UsbStatus& status);
-// The same keys, for a page value (whose key order the bridge does not keep).
 QJsonObject usbStatusObject(const UsbStatus& status);
-
-// A script that calls the page's global function with the JSON text as its
-// one argument, and does nothing when the page has no such function.
-QString pageCallWithJson(const QString& function, const QString& jsonArgument);
+// The same as the JSON text the page receives.
+QString usbStatusJson(const UsbStatus& status);
 
 }  // namespace installmonitor

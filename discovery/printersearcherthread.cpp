@@ -57,9 +57,10 @@ void PrinterSearcherThread::run()
     s.hostsDone = 0;
     s.percentPerHost = 0;
     if (s.scope == PrinterSearcher::kUsbOnly || s.scope == PrinterSearcher::kBoth) {
-        searchUsbByClass(s);
+        UsbSearchContext usb;  // the print queues are read once per search
+        searchUsbByClass(s, &usb);
         // The tree walk runs even when the passes were cut short.
-        searchUsbByTree(s);
+        searchUsbByTree(s, &usb);
     }
     if (s.running() && (s.scope == PrinterSearcher::kNetworkOnly || s.scope == PrinterSearcher::kBoth))
         searchNetwork(s);

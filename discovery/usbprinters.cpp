@@ -161,10 +161,15 @@ std::int32_t searchMethodFor(UsbPopulation population)
 
 std::vector<UsbDeviceProperties> readDeviceProperties(UsbPopulation population, const HardwareDatabase& hwdb)
 {
-    std::vector<UsbDeviceProperties> result;
     SysfsDeviceSource source(hwdb);
     if (source.open() != 0)
-        return result;
+        return {};
+    return readDeviceProperties(population, source);
+}
+
+std::vector<UsbDeviceProperties> readDeviceProperties(UsbPopulation population, const SysfsDeviceSource& source)
+{
+    std::vector<UsbDeviceProperties> result;
     const std::vector<SysfsNode>& nodes = source.nodes();
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         const SysfsNode& node = nodes[i];
@@ -187,8 +192,10 @@ std::vector<UsbDeviceProperties> readDeviceProperties(UsbPopulation population, 
             p.classGuid = QString::fromLatin1(kPrinterClassGuid);
             result.push_back(std::move(p));
         } else {
+            // Only a claimed IPP interface makes a printing device of it; one
+            // nothing serves is left to the devices without a driver.
             const int ipp = ippOverUsbInterface(source, index);
-            if (ipp < 0)
+            if (ipp < 0 || source.nodes()[std::size_t(ipp)].driver.isEmpty())
                 continue;
             UsbDeviceProperties p = PrinterFacts(source, index).properties(source, index, ipp);
             p.deviceClass = QStringLiteral("SoftwareDevice");
@@ -224,10 +231,11 @@ QStringList orderHardwareIds(const QStringList& ids)
     return ordered;
 }
 
-std::vector<USBPrinterInfo> queryDevices(UsbPopulation population, const HardwareDatabase& hwdb)
+namespace {
+
+std::vector<USBPrinterInfo> toRecords(UsbPopulation population, const std::vector<UsbDeviceProperties>& devices)
 {
     std::vector<USBPrinterInfo> records;
-    const std::vector<UsbDeviceProperties> devices = readDeviceProperties(population, hwdb);
     records.reserve(devices.size());
     for (const UsbDeviceProperties& device : devices) {
         USBPrinterInfo record;
@@ -244,13 +252,39 @@ std::vector<USBPrinterInfo> queryDevices(UsbPopulation population, const Hardwar
     return records;
 }
 
-bool searchUsbByClass(PrinterSearcher& searcher)
+}  // namespace
+
+std::vector<USBPrinterInfo> queryDevices(UsbPopulation population, const HardwareDatabase& hwdb)
+{
+    return toRecords(population, readDeviceProperties(population, hwdb));
+}
+
+std::vector<USBPrinterInfo> queryDevices(UsbPopulation population, const SysfsDeviceSource& source)
+{
+    return toRecords(population, readDeviceProperties(population, source));
+}
+
+bool searchUsbByClass(PrinterSearcher& searcher, UsbSearchContext* context)
 {
     searcher.progress(1, PrinterSearcher::kPhaseUsb, PrinterSearcher::kUsbStarted, 0, 0);
     if (!searcher.running())
         return true;
 
-    const std::vector<USBPrinterInfo> printers = queryDevices(UsbPopulation::Printers);
+    // One snapshot for the three passes.
+    UsbSearchContext own;
+    if (!context)
+        context = &own;
+    SysfsDeviceSource source(*context->hwdb);
+    if (context->queues)
+        source.setPrintQueues(*context->queues);
+    const bool opened = source.open() == 0;
+    if (opened && source.printQueues())
+        context->queues = source.printQueues();
+    auto query = [&](UsbPopulation population) {
+        return opened ? queryDevices(population, source) : std::vector<USBPrinterInfo>{};
+    };
+
+    const std::vector<USBPrinterInfo> printers = query(UsbPopulation::Printers);
     QSet<QString> reported;
     for (const USBPrinterInfo& printer : printers) {
         for (const QString& id : printer.hardwareids)
@@ -264,7 +298,7 @@ bool searchUsbByClass(PrinterSearcher& searcher)
         return true;
 
     std::vector<USBPrinterInfo> software;
-    for (USBPrinterInfo& record : queryDevices(UsbPopulation::PrintingSoftwareDevices)) {
+    for (USBPrinterInfo& record : query(UsbPopulation::PrintingSoftwareDevices)) {
         if (!containsAny(record.compatibleids, {"USBPRINT", "CID_MS_GENERICPRINT"}))
             continue;
         bool seen = false;
@@ -281,7 +315,7 @@ bool searchUsbByClass(PrinterSearcher& searcher)
         return true;
 
     std::vector<USBPrinterInfo> driverless;
-    for (USBPrinterInfo& record : queryDevices(UsbPopulation::AllDevices)) {
+    for (USBPrinterInfo& record : query(UsbPopulation::AllDevices)) {
         if (!record.deviceClass.isEmpty() || !record.friendlyName.isEmpty() || !record.mfg.isEmpty() ||
             record.hardwareids.isEmpty())
             continue;
@@ -331,10 +365,14 @@ void collectUsbNodes(DeviceItem* node, std::vector<DeviceItem*>& out)
     }
 }
 
-bool searchUsbByTree(PrinterSearcher& searcher)
+bool searchUsbByTree(PrinterSearcher& searcher, UsbSearchContext* context)
 {
     searcher.progress(3, PrinterSearcher::kPhaseUsb, PrinterSearcher::kUsbStepFinished, 0, 0);
-    auto tree = std::make_unique<DeviceTree>();
+    // A fresh snapshot of the devices, with the queues the passes already read.
+    auto source = std::make_unique<SysfsDeviceSource>(context ? *context->hwdb : HardwareDatabase::system());
+    if (context && context->queues)
+        source->setPrintQueues(*context->queues);
+    auto tree = std::make_unique<DeviceTree>(std::move(source));
     auto items = std::make_unique<std::vector<DeviceItem*>>();
     tree->clear();
     try {

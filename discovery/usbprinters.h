@@ -8,19 +8,28 @@
 //  - printers: USB devices with a printer interface bound to usblp, or driven
 //    by a CUPS queue whose device URI names them;
 //  - printing software devices: IPP-over-USB printers (an interface of class 7
-//    protocol 4, the one ipp-usb serves);
+//    protocol 4) whose IPP-over-USB interface is served (ipp-usb claims it);
 //  - all devices, of which the third pass keeps the USB devices no driver
 //    serves.
+// The three passes are disjoint: a printer in the first has a driver, one in
+// the second has its IPP interface claimed, and the third keeps only devices
+// without either. An IPP-over-USB printer nothing serves yet is a device
+// without a driver.
 
 #include "devicetree/hwdb.h"
+#include "devicetree/printqueues.h"
 #include "discovery/usbprinterinfo.h"
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 class DeviceItem;
 class PrinterSearcher;
+namespace devicetree {
+class SysfsDeviceSource;
+}
 
 enum class UsbPopulation { Printers, PrintingSoftwareDevices, AllDevices };
 
@@ -39,15 +48,28 @@ struct UsbDeviceProperties {
 std::vector<UsbDeviceProperties> readDeviceProperties(
     UsbPopulation population,
     const devicetree::HardwareDatabase& hwdb = devicetree::HardwareDatabase::system());
+// The same from a snapshot already taken (an open source).
+std::vector<UsbDeviceProperties> readDeviceProperties(UsbPopulation population,
+                                                      const devicetree::SysfsDeviceSource& source);
 
 // One record per device of the population, in enumeration order.
 std::vector<USBPrinterInfo> queryDevices(
     UsbPopulation population, const devicetree::HardwareDatabase& hwdb = devicetree::HardwareDatabase::system());
+std::vector<USBPrinterInfo> queryDevices(UsbPopulation population, const devicetree::SysfsDeviceSource& source);
 
-// The usb1 passes; false when all ran, true when the search was interrupted.
-bool searchUsbByClass(PrinterSearcher& searcher);
+// What the USB phase of one search shares between its steps: the print
+// queues naming USB devices, asked for at most once per search (and not at
+// all without a USB device).
+struct UsbSearchContext {
+    const devicetree::HardwareDatabase* hwdb = &devicetree::HardwareDatabase::system();
+    std::optional<std::vector<devicetree::PrintQueueBinding>> queues;
+};
+
+// The usb1 passes over one snapshot; false when all ran, true when the search
+// was interrupted.
+bool searchUsbByClass(PrinterSearcher& searcher, UsbSearchContext* context = nullptr);
 // The usb2 walk; always true.
-bool searchUsbByTree(PrinterSearcher& searcher);
+bool searchUsbByTree(PrinterSearcher& searcher, UsbSearchContext* context = nullptr);
 // Pre-order from node (its children, then its following siblings): present
 // nodes whose id starts with USB\VID_, the first of each vendor/product pair.
 void collectUsbNodes(DeviceItem* node, std::vector<DeviceItem*>& out);

@@ -3,6 +3,7 @@
 #include "devicetree/devicetree.h"
 #include "discovery/usbprinterinfo.h"
 #include "discovery/usbprinters.h"
+#include "webui/pagejson.h"
 
 #include <QJsonDocument>
 #include <vector>
@@ -42,16 +43,17 @@ QStringList defaultUsbServiceFilter()
 
 QJsonObject usbDeviceObject(DeviceItem& node, bool isReportedItem)
 {
-    QJsonObject object;
-    object.insert(QStringLiteral("Name"), node.text(kSlotName));
-    object.insert(QStringLiteral("Manu"), node.text(kSlotManufacturer));
-    object.insert(QStringLiteral("Service"), node.text(kSlotService));
-    object.insert(QStringLiteral("Class"), node.text(kSlotClass));
-    object.insert(QStringLiteral("Enumerator"), node.text(kSlotEnumerator));
-    object.insert(QStringLiteral("Instanceid"), node.text(kSlotInstanceId));
-    object.insert(QStringLiteral("ParentInstanceid"), isReportedItem ? QString() : node.text(kSlotParent));
-    object.insert(QStringLiteral("Hardwareid"), node.hardwareIds().value(0));
-    return object;
+    // The page gets the members in this order.
+    webui::OrderedObject object;
+    object.add(QStringLiteral("Name"), node.text(kSlotName));
+    object.add(QStringLiteral("Manu"), node.text(kSlotManufacturer));
+    object.add(QStringLiteral("Service"), node.text(kSlotService));
+    object.add(QStringLiteral("Class"), node.text(kSlotClass));
+    object.add(QStringLiteral("Enumerator"), node.text(kSlotEnumerator));
+    object.add(QStringLiteral("Instanceid"), node.text(kSlotInstanceId));
+    object.add(QStringLiteral("ParentInstanceid"), isReportedItem ? QString() : node.text(kSlotParent));
+    object.add(QStringLiteral("Hardwareid"), node.hardwareIds().value(0));
+    return object.object();
 }
 
 std::optional<QJsonArray> usbDeviceReport(DeviceItem* item, const QStringList& serviceFilter)

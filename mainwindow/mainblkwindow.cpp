@@ -312,7 +312,7 @@ std::intptr_t MainBlkWindow::windowProc(const WindowMessage& message)
         return 0;
     case msg::kTimer:
         if (message.wParam == msg::kInstallMonitorTimer) {
-            openInstallMonitor();
+            openInstallMonitor(QString::fromLatin1(kDefaultWatchedUsbId));
             return 0;
         }
         break;
@@ -332,12 +332,12 @@ void MainBlkWindow::onLoadFinished(bool ok)
     BaseBlkWinow::onLoadFinished(ok);
 }
 
-void MainBlkWindow::openInstallMonitor()
+bool MainBlkWindow::openInstallMonitor(const QString& usbId)
 {
     // The message is the timer's only tick: there is no timer left to kill.
     auto* monitor = new InstallMonitorBlkWindow(0, false, pageBaseUrl() + QStringLiteral("installmonitor.html"),
                                                 InstallMonitorBlkWindow::kWindowType);
-    monitor->setWatchedUsbId(QStringLiteral("USB\\VID_03F0&PID_1853"));
+    monitor->setWatchedUsbId(usbId);
     monitor->setPageBaseUrl(pageBaseUrl());
     monitor->setWindowRect(0, 0, 800, 600);
     monitor->setDragRect(-1, 0, -1, 60);
@@ -348,5 +348,7 @@ void MainBlkWindow::openInstallMonitor()
     if (!monitor->create(webui::showcmd::kShowNormal)) {
         qWarning() << "MainBlkWindow: the install monitor window could not be made";
         delete monitor;
+        return false;
     }
+    return true;
 }

@@ -24,6 +24,8 @@ class MainBlkWindow : public QObject, public webui::BaseBlkWinow {
     Q_OBJECT
 public:
     static constexpr int kWindowType = 3;
+    // The device the install monitor watches when the timer message opens it.
+    static constexpr char kDefaultWatchedUsbId[] = "USB\\VID_03F0&PID_1853";
 
     // The page server's root and main page (files under it come from html/).
     static QString pageBaseUrl();
@@ -43,6 +45,10 @@ public:
     bool exec(const QJsonArray& args);
     void enumPrinters(const QJsonArray& args);
     QJsonValue eMsg(const QJsonArray& args);
+    // "openInstallMonitor"(args[0] USB id): opens the install monitor watching
+    // that device (USB\VID_vvvv&PID_pppp, optionally with its instance part);
+    // false for any other id or when the window could not be made.
+    bool openInstallMonitor(const QJsonArray& args);
 
     // The close sequence of the close button and the system close command.
     void closeSequence();
@@ -89,7 +95,7 @@ private:
     void bindRepairCommands();
     void startWorker(std::function<QString(int, std::uintptr_t)> job, int mode, std::uintptr_t argument,
                      void (MainBlkWindow::*slot)(QString));
-    void openInstallMonitor();
+    bool openInstallMonitor(const QString& usbId);
     void retireSearchThread(PrinterSearcherThread* thread);
     void notifyPrinterChange(const webui::WindowMessage& message);
     int installedPrinterCount() const;

@@ -4,6 +4,7 @@
 
 #include "mainwindow/pagecommands.h"
 
+#include "discovery/installmonitor.h"
 #include "discovery/usbreport.h"
 #include "i18n/international.h"
 #include "mainwindow/mainblkwindow.h"
@@ -61,6 +62,8 @@ void MainBlkWindow::bindCommands()
     });
     bindCommand(QStringLiteral("setUSBServiceFilter"), 1,
                 [this](const QJsonArray& args) { return setUSBServiceFilter(args); });
+    bindCommand(QStringLiteral("openInstallMonitor"), 1,
+                [this](const QJsonArray& args) { return QJsonValue(openInstallMonitor(args)); });
     bindPrinterCommands();
     bindRepairCommands();
 }
@@ -166,6 +169,14 @@ bool MainBlkWindow::exec(const QJsonArray& args)
                            && scheme != QLatin1String("mailto")))
         return false;
     return desktop.openUrl(url);
+}
+
+bool MainBlkWindow::openInstallMonitor(const QJsonArray& args)
+{
+    const QJsonValue id = webui::jsargs::at(args, 0);
+    if (!id.isString() || !InstallMonitorBlkWindow::isWatchableUsbId(id.toString()))
+        return false;
+    return openInstallMonitor(id.toString());
 }
 
 void MainBlkWindow::enumPrinters(const QJsonArray& args)

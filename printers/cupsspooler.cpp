@@ -225,6 +225,7 @@ PrinterChange toChange(const PrinterInfoRecord& record)
     change.attributes = record.attributes;
     change.printerStatus = record.status;
     change.cjobs = record.cjobs;
+    change.portName = record.portName;
     return change;
 }
 

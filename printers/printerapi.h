@@ -27,6 +27,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace PrinterAPI {
@@ -74,6 +75,7 @@ struct PrinterChange {
     std::uint32_t jobStatus = 0;  // always 0
     std::uint32_t cjobs = 0;
     QString newPrinterName;       // always "": CUPS has no rename (see PrinterMonitor)
+    QString portName;             // the queue's device-uri (not sent to pages); "" when unknown
 };
 
 // One job of a queue, its state as JOB_STATUS_* bits.
@@ -250,6 +252,17 @@ public:
     // stopped or not connected.
     QString notificationMethod() const;
 
+    // Whether the monitor runs (between start() and stop()).
+    bool running() const;
+    // The queues of its latest reading of the scheduler, as (name, device-uri)
+    // of our own scheduler's queues; published before the changes that
+    // reading found are posted. nullopt while it runs without a reading (the
+    // scheduler has not answered yet or stopped answering) or is stopped.
+    // Never waits for the scheduler.
+    std::optional<std::vector<std::pair<QString, QString>>> knownQueuePorts() const;
+    // Monitor thread: the latest reading, or nullopt when it was lost.
+    void publishQueues(const std::optional<std::vector<PrinterInfoRecord>>& records);
+
     PrinterMonitor(const PrinterMonitor&) = delete;
     PrinterMonitor& operator=(const PrinterMonitor&) = delete;
 
@@ -267,6 +280,8 @@ private:
     class Thread;
     mutable std::mutex m_lock;  // guards the subscribers and the thread
     std::vector<Subscriber> m_subscribers;
+    mutable std::mutex m_queuesLock;  // guards m_queuePorts only
+    std::optional<std::vector<std::pair<QString, QString>>> m_queuePorts;
     std::unique_ptr<Thread> m_thread;
 };
 

@@ -42,6 +42,7 @@ std::vector<PrinterChange> diffPrinters(const std::vector<PrinterInfoRecord>& be
         change.changed = w::kChangeDeletePrinter;
         change.printerName = record.printerName;
         change.printerServer = record.serverName;
+        change.portName = record.portName;
         changes.push_back(std::move(change));
     }
     for (const PrinterInfoRecord& record : after) {

@@ -143,6 +143,7 @@ private:
                 return;
             }
             m_snapshot = cups::toRecords(list.queues);
+            m_monitor.publishQueues(m_snapshot);
         } else {
             // Back after a loss: whatever appeared, vanished or changed.
             refresh();
@@ -297,6 +298,8 @@ private:
             return;
         }
         std::vector<PrinterInfoRecord> now = cups::toRecords(list.queues);
+        // Readers of the queue list see what a change they hear of tells.
+        m_monitor.publishQueues(now);
         if (m_snapshot)
             for (const PrinterChange& change : diffPrinters(*m_snapshot, now))
                 m_monitor.post(change);
@@ -309,6 +312,7 @@ private:
         m_settleTimer.stop();
         m_connection.reset();
         m_subscriptionId = 0;
+        m_monitor.publishQueues(std::nullopt);
         if (!m_lossReported && m_snapshot) {
             qInfo("printers: the scheduler stopped answering; retrying every %d ms", kRetryMs);
             for (PrinterInfoRecord& record : *m_snapshot) {
@@ -417,6 +421,33 @@ void PrinterMonitor::stop()
         thread = std::move(m_thread);
     }
     thread.reset();
+    publishQueues(std::nullopt);
+}
+
+bool PrinterMonitor::running() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_thread != nullptr;
+}
+
+std::optional<std::vector<std::pair<QString, QString>>> PrinterMonitor::knownQueuePorts() const
+{
+    std::lock_guard<std::mutex> guard(m_queuesLock);
+    return m_queuePorts;
+}
+
+void PrinterMonitor::publishQueues(const std::optional<std::vector<PrinterInfoRecord>>& records)
+{
+    std::optional<std::vector<std::pair<QString, QString>>> ports;
+    if (records) {
+        ports.emplace();
+        for (const PrinterInfoRecord& record : *records) {
+            if (record.serverName.isEmpty())
+                ports->emplace_back(record.printerName, record.portName);
+        }
+    }
+    std::lock_guard<std::mutex> guard(m_queuesLock);
+    m_queuePorts = std::move(ports);
 }
 
 QString PrinterMonitor::notificationMethod() const

@@ -3,6 +3,7 @@
 
 #include "printers/cupsspooler.h"
 #include "printers/printerapi.h"
+#include "webui/pagejson.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -96,7 +97,8 @@ QJsonObject printerChangeToPageObject(const PrinterChange& change)
     QJsonArray fields;
     for (std::uint32_t field : change.notifyFields)
         fields.append(std::int32_t(field));
-    return QJsonObject{
+    // The page gets the members in this order.
+    return webui::OrderedObject{
         {QStringLiteral("dwChanged"), std::int32_t(change.changed)},
         {QStringLiteral("dwNotifyField"), fields},
         {QStringLiteral("printerName"), change.printerName},
@@ -106,7 +108,7 @@ QJsonObject printerChangeToPageObject(const PrinterChange& change)
         {QStringLiteral("dwPrinterStatus"), std::int32_t(change.printerStatus)},
         {QStringLiteral("dwJobStatus"), std::int32_t(change.jobStatus)},
         {QStringLiteral("dwCjobs"), std::int32_t(change.cjobs)},
-    };
+    }.object();
 }
 
 QJsonObject getPrinterInfo(const QString& printerName)

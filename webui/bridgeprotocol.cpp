@@ -1,5 +1,7 @@
 #include "webui/bridgeprotocol.h"
 
+#include "webui/pagejson.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -105,9 +107,7 @@ QString encodeResult(const QJsonValue& value)
 {
     if (value.isUndefined())
         return QStringLiteral("{}");
-    QJsonObject envelope;
-    envelope.insert(QStringLiteral("v"), value);
-    return QString::fromUtf8(QJsonDocument(envelope).toJson(QJsonDocument::Compact));
+    return QStringLiteral("{\"v\":") + pageJson(value) + QLatin1Char('}');
 }
 
 QJsonValue decodeResult(const QString& envelope)
@@ -134,7 +134,7 @@ QString pageCallScript(const QString& name, const QJsonArray& args)
                "(function () { var f = window[%1]; if (typeof f !== 'function') return '{}';"
                " try { var r = f.apply(window, %2); return r === undefined ? '{}' : JSON.stringify({v: r}); }"
                " catch (e) { console.error(String(e && e.stack || e)); return '{}'; } })()")
-        .arg(jsString(name), compactJson(args));
+        .arg(jsString(name), pageJson(args));
 }
 
 QString evaluateScript(const QString& script)

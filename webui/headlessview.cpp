@@ -3,6 +3,7 @@
 #include "webui/bindings.h"
 #include "webui/headlessdom.h"
 #include "webui/localpages.h"
+#include "webui/pagejson.h"
 
 #include <QDebug>
 #include <QFile>
@@ -82,8 +83,9 @@ QJSValue fromJson(const QJsonValue& value, QJSEngine& engine)
     case QJsonValue::Object: {
         const QJsonObject object = value.toObject();
         QJSValue result = engine.newObject();
-        for (auto it = object.begin(); it != object.end(); ++it)
-            result.setProperty(it.key(), fromJson(it.value(), engine));
+        // Members in the order the page would get them from the real engine.
+        for (const QString& key : memberOrder(object))
+            result.setProperty(key, fromJson(object.value(key), engine));
         return result;
     }
     case QJsonValue::Undefined:

@@ -1,5 +1,7 @@
 #include "webui/jsargs.h"
 
+#include "webui/pagejson.h"
+
 #include <cmath>
 
 namespace webui::jsargs {
@@ -103,10 +105,12 @@ WindowHandle toHandle(const QJsonValue& value)
 
 QJsonObject rectObject(int left, int top, int right, int bottom)
 {
-    return QJsonObject{{QStringLiteral("left"), left},
-                       {QStringLiteral("top"), top},
-                       {QStringLiteral("right"), right},
-                       {QStringLiteral("bottom"), bottom}};
+    // Set in this order, as pages have always received them.
+    return OrderedObject{{QStringLiteral("left"), left},
+                         {QStringLiteral("top"), top},
+                         {QStringLiteral("right"), right},
+                         {QStringLiteral("bottom"), bottom}}
+        .object();
 }
 
 }  // namespace webui::jsargs

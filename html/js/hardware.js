@@ -93,6 +93,7 @@
       nodes.devices.appendChild(el('tr', {}, [el('td', { colspan: '2', 'class': 'muted', i18n: 'hw.devicesNone' })]));
       return;
     }
+    if (K.installMonitor) K.installMonitor.offer('list', list.map(function (d) { return { id: d.hardid, name: d.desc }; }));
     list.forEach(function (d) {
       nodes.devices.appendChild(el('tr', {}, [el('td', { text: d.desc || '—' }), el('td', {}, [el('code', { text: d.hardid || '—' })])]));
     });

@@ -85,6 +85,11 @@
      nodes.notice, el('h3', { i18n: 'monitor.events' }), nodes.eventsEmpty, nodes.events].forEach(function (n) { main.appendChild(n); });
     if (!K.available('sendMessage')) ui.notice(nodes.notice, 'warn', { key: 'monitor.offline' });
     render();
+    // The watched printer's status now, not only after its next change.
+    if (K.available('usbStatus')) {
+      var status = K.call('usbStatus');
+      if (status && typeof status === 'object' && !last.known) onStatus(status);
+    }
   }
 
   K.on('notifyUSBChangedByCpp', onUsb);

@@ -8,8 +8,6 @@
   var ui = K.ui;
   var el = ui.el;
 
-  var WM_TIMER = 0x0113;
-  var INSTALL_MONITOR_TIMER = 2129;
   var LIST_WAIT_MS = 20000;
 
   var printers = [];
@@ -264,6 +262,39 @@
               })));
   }
 
+  // USB printers the user may watch being set up, offered by the search
+  // results and the printer-class device list.
+  var watchSources = {};
+  var watchNodes = {};
+
+  function watchCandidates() {
+    return K.model.search.watchCandidates([watchSources.search, watchSources.list]);
+  }
+
+  function renderWatchCandidates() {
+    if (!watchNodes.select) return;
+    var chosen = watchNodes.select.value;
+    var candidates = watchCandidates();
+    ui.clear(watchNodes.select);
+    if (!candidates.length) watchNodes.select.appendChild(el('option', { value: '', i18n: 'monitor.pickNone' }));
+    candidates.forEach(function (c) {
+      var option = el('option', { value: c.id, text: c.name + ' (' + c.id + ')' });
+      if (c.id === chosen) option.selected = true;
+      watchNodes.select.appendChild(option);
+    });
+    watchNodes.select.disabled = !candidates.length;
+    if (K.available('openInstallMonitor')) watchNodes.open.disabled = !candidates.length;
+  }
+
+  // Opens the install monitor for one USB printer; the answer goes to the notice.
+  function watchUsbPrinter(id, notice) {
+    var watched = K.model.search.watchId(id);
+    if (!watched) { ui.notice(notice, 'warn', { key: 'monitor.pickNone' }); return false; }
+    var opened = K.call('openInstallMonitor', watched) === true;
+    ui.notice(notice, opened ? 'info' : 'warn', { key: opened ? 'monitor.opened' : 'common.unavailable' });
+    return opened;
+  }
+
   function toolbar() {
     var kind = el('select', { id: 'add-printer-kind', 'aria-labelledby': 'add-printer-label' }, [
       el('option', { value: '0', i18n: 'add.kind0' }), el('option', { value: '1', i18n: 'add.kind1' }),
@@ -289,11 +320,13 @@
       }
       ui.outcome(noticeNode, outcome, []);
     } }), 'openManager');
-    var monitor = ui.needs(el('button', { type: 'button', id: 'install-monitor-open', i18n: 'monitor.open', onclick: function () {
-      if (!windowHandle()) { ui.notice(noticeNode, 'warn', { key: 'common.unavailable' }); return; }
-      K.call('sendMessage', windowHandle(), WM_TIMER, INSTALL_MONITOR_TIMER, 0);
-      ui.notice(noticeNode, 'info', { key: 'monitor.opened' });
-    } }), 'sendMessage');
+    watchNodes.select = el('select', { id: 'install-monitor-device', 'aria-labelledby': 'install-monitor-label' });
+    watchNodes.open = ui.needs(el('button', { type: 'button', id: 'install-monitor-open', i18n: 'monitor.open', onclick: function () {
+      watchUsbPrinter(watchNodes.select.value, noticeNode);
+    } }), 'openInstallMonitor');
+    var monitor = el('span', { 'class': 'group' }, [
+      el('label', { id: 'install-monitor-label', 'for': 'install-monitor-device', i18n: 'monitor.pick' }), watchNodes.select, watchNodes.open]);
+    renderWatchCandidates();
     return el('div', { 'class': 'toolbar' }, [
       el('span', { 'class': 'group' }, [el('label', { id: 'add-printer-label', 'for': 'add-printer-kind', i18n: 'add.label' }), kind, add]),
       el('span', { 'class': 'group' }, [el('label', { id: 'manager-label', 'for': 'manager-kind', i18n: 'manager.label' }), manager, open]),
@@ -321,6 +354,15 @@
       refresh();
     }
   });
+
+  K.installMonitor = {
+    offer: function (source, items) {
+      if (source !== 'search' && source !== 'list') return;
+      watchSources[source] = Array.isArray(items) ? items.slice(0, 200) : [];
+      renderWatchCandidates();
+    },
+    watch: watchUsbPrinter
+  };
 
   K.printers = {
     list: function () { return printers.slice(); },

@@ -34,6 +34,7 @@
     found = [];
     stopping = false;
     render();
+    offerToWatch();
     nodes.progress.value = 0;
     nodes.progress.removeAttribute && nodes.progress.removeAttribute('value');
     ui.setText(nodes.phase, 'phase.starting');
@@ -68,10 +69,15 @@
     stopping = false;
   }
 
+  function offerToWatch() {
+    if (K.installMonitor) K.installMonitor.offer('search', found.filter(function (f) { return f.kind !== 'net' && f.vidPid; }));
+  }
+
   function add(item) {
     var r = model.addFound(found, item);
     found = r.list;
     render();
+    offerToWatch();
   }
 
   function installDriver(item, pkg) {
@@ -97,10 +103,16 @@
     } else {
       next = el('span', { 'class': 'muted', i18n: item.hasDriver ? 'found.ready' : 'found.noPackage' });
     }
+    var watch = null;
+    if (item.kind !== 'net' && model.watchId(item.vidPid)) {
+      watch = ui.needs(el('button', { type: 'button', 'data-action': 'watch-setup', 'data-key': item.key, i18n: 'found.watch',
+                                      onclick: function () { if (K.installMonitor) K.installMonitor.watch(item.vidPid, nodes.notice); } }),
+                       'openInstallMonitor');
+    }
     var title = el('td', {}, [el('strong', { text: item.name }),
                               item.maker && item.name.indexOf(item.maker) < 0 ? el('span', { 'class': 'muted', text: ' · ' + item.maker }) : null,
                               el('br'), el('small', { 'class': 'muted', i18n: model.methodKey(item) })]);
-    return el('tr', { 'data-key': item.key }, [title, where, driver, el('td', {}, [next])]);
+    return el('tr', { 'data-key': item.key }, [title, where, driver, el('td', {}, watch ? [next, ' ', watch] : [next])]);
   }
 
   function render() {

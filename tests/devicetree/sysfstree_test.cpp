@@ -277,3 +277,89 @@ TEST(SysfsTreeFaults, DeviceControlledJunkIsBoundedAndKeptApart)
     EXPECT_EQ(byLocation["3-7"]->firstChild()->parent(), byLocation["3-7"]);
     EXPECT_EQ(byLocation["3-8"]->instanceId(), "USB\\VID_1234&PID_0008\\3-8");
 }
+
+namespace {
+
+QStringList hardwareIdsOf(const DeviceTree& tree, const QString& instanceIdPrefix)
+{
+    for (DeviceItem* item : tree.items()) {
+        if (item->instanceId().startsWith(instanceIdPrefix))
+            return item->hardwareIds();
+    }
+    return {};
+}
+
+}  // namespace
+
+TEST(SysfsTreeRevision, ComesFromTheProductValueWhenBcdDeviceIsMissing)
+{
+    QTemporaryDir logDir;
+    testsupport::ScopedEnv log("KORVANE_DEVICE_LOG", logDir.filePath("mysimple.log").toUtf8());
+    UmockdevBed bed;
+    ASSERT_TRUE(bed.addFixture("usb-printers.umockdev")) << bed.error().toStdString();
+    ASSERT_TRUE(bed.addFixture("ipp-usb-printer.umockdev")) << bed.error().toStdString();
+    UsingBed using_(bed);
+    DeviceTree tree(HardwareDatabase::empty());
+    ASSERT_EQ(tree.build(), 0);
+    EXPECT_EQ(hardwareIdsOf(tree, "USB\\VID_03F0&PID_3E2A\\"),
+              (QStringList{"USB\\VID_03F0&PID_3E2A&REV_0200", "USB\\VID_03F0&PID_3E2A"}));
+    EXPECT_EQ(hardwareIdsOf(tree, "USB\\VID_03F0&PID_3E2A&MI_01\\"),
+              (QStringList{"USB\\VID_03F0&PID_3E2A&REV_0200&MI_01", "USB\\VID_03F0&PID_3E2A&MI_01"}));
+}
+
+TEST(SysfsTreeRevision, ComesFromAnInterfaceModaliasOrIsLeftOut)
+{
+    QTemporaryDir logDir;
+    testsupport::ScopedEnv log("KORVANE_DEVICE_LOG", logDir.filePath("mysimple.log").toUtf8());
+    UmockdevBed bed;
+    ASSERT_TRUE(bed.addText(QStringLiteral(
+        "P: /devices/usb9\nE: DEVTYPE=usb_device\nE: SUBSYSTEM=usb\nA: idVendor=1d6b\nA: idProduct=0002\n\n"
+        "P: /devices/usb9/9-1\nE: DEVTYPE=usb_device\nE: SUBSYSTEM=usb\nA: idVendor=04f9\nA: idProduct=0042\n\n"
+        "P: /devices/usb9/9-1/9-1:1.0\nE: DEVTYPE=usb_interface\nE: SUBSYSTEM=usb\n"
+        "E: MODALIAS=usb:v04F9p0042d0107dc00dsc00dp00ic07isc01ip02in00\nA: bInterfaceNumber=00\n"
+        "A: bInterfaceClass=07\n\n"
+        "P: /devices/usb9/9-2\nE: DEVTYPE=usb_device\nE: SUBSYSTEM=usb\nE: PRODUCT=4a9/2771/\n"
+        "A: idVendor=04a9\nA: idProduct=2771\n\n"
+        "P: /devices/usb9/9-2/9-2:1.0\nE: DEVTYPE=usb_interface\nE: SUBSYSTEM=usb\nA: bInterfaceNumber=00\n"
+        "A: bInterfaceClass=07\n")))
+        << bed.error().toStdString();
+    UsingBed using_(bed);
+    DeviceTree tree(HardwareDatabase::empty());
+    ASSERT_EQ(tree.build(), 0);
+    EXPECT_EQ(hardwareIdsOf(tree, "USB\\VID_04F9&PID_0042\\"),
+              (QStringList{"USB\\VID_04F9&PID_0042&REV_0107", "USB\\VID_04F9&PID_0042"}));
+    EXPECT_EQ(hardwareIdsOf(tree, "USB\\VID_04A9&PID_2771\\"), QStringList{"USB\\VID_04A9&PID_2771"})
+        << "no release number is made up";
+    EXPECT_EQ(hardwareIdsOf(tree, "USB\\VID_04A9&PID_2771&MI_00\\"), QStringList{"USB\\VID_04A9&PID_2771&MI_00"});
+}
+
+TEST(SysfsTreeQueues, PrintSystemIsAskedOnlyWhenAUsbDeviceIsThere)
+{
+    QTemporaryDir logDir;
+    testsupport::ScopedEnv log("KORVANE_DEVICE_LOG", logDir.filePath("mysimple.log").toUtf8());
+    int asked = 0;
+    setPrintQueueProvider([&asked] {
+        ++asked;
+        return std::vector<PrintQueueBinding>{};
+    });
+    {
+        UmockdevBed bed;
+        ASSERT_TRUE(bed.addText(QStringLiteral(
+            "P: /devices/pci0000:00/0000:00:14.0\nE: SUBSYSTEM=pci\nE: PCI_ID=8086:A36D\n\n"
+            "P: /devices/pci0000:00/0000:00:14.0/usb1\nE: DEVTYPE=usb_device\nE: SUBSYSTEM=usb\n"
+            "A: idVendor=1d6b\nA: idProduct=0002\n")))
+            << bed.error().toStdString();
+        UsingBed using_(bed);
+        DeviceTree tree(HardwareDatabase::empty());
+        ASSERT_EQ(tree.build(), 0);
+        ASSERT_EQ(tree.build(), 0);
+        EXPECT_EQ(asked, 0) << "a root hub alone drives no printer";
+    }
+    UmockdevBed bed;
+    ASSERT_TRUE(bed.addFixture("usb-printers.umockdev")) << bed.error().toStdString();
+    UsingBed using_(bed);
+    DeviceTree tree(HardwareDatabase::empty());
+    ASSERT_EQ(tree.build(), 0);
+    EXPECT_EQ(asked, 1);
+    setPrintQueueProvider(nullptr);
+}

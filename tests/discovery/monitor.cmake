@@ -15,7 +15,7 @@ set(monitor_env "KORVANE_PRINTER_NOTIFY=ippget" "HOME=${CMAKE_BINARY_DIR}/test-o
 # binary runs (and lists its cases) under umockdev-wrapper.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${KORVANE_UMOCKDEV_WRAPPER})
 korvane_test(discovery_monitor_tests
-  SOURCES monitor_events_test.cpp monitor_status_test.cpp monitor_window.h
+  SOURCES monitor_events_test.cpp monitor_status_test.cpp monitor_window.h silentscheduler.h
   LIBS korvane_discovery korvane_monitorbed
   LABELS umockdev
   ENVIRONMENT ${monitor_env})

@@ -46,6 +46,11 @@ public:
         m_names << name;
         return addQueue(name, deviceUri);
     }
+    bool remove(const QString& name)
+    {
+        m_names.removeAll(name);
+        return lpadmin({"-x", name});
+    }
 
 private:
     QStringList m_names;
@@ -90,11 +95,12 @@ protected:
         ASSERT_TRUE(bed.plug("printer"));
     }
 
-    void printerInterfaceArrived(InstallMonitorBlkWindow* window)
+    // The change monitor has read the scheduler once: what is added from now
+    // on is reported as added.
+    static bool monitorHasReadTheQueues()
     {
-        auto header = std::make_shared<devicemonitor::DeviceBroadcastInterface>();
-        header->classGuid = devicemonitor::kPrinterInterfaceClass;
-        webui::postWindowMessage(window->handle(), msg::kDeviceChange, msg::kDeviceArrival, 0, header);
+        return testsupport::waitFor([] { return PrinterAPI::PrinterMonitor::instance().knownQueuePorts().has_value(); },
+                                    std::chrono::seconds(30));
     }
 
     EventBed bed;
@@ -109,15 +115,23 @@ TEST_F(MonitorWithCups, QueueNamingThePrinterAppearsInItsStatus)
 {
     InstallMonitorBlkWindow* window = windows.open(kWatchedId);
     ASSERT_TRUE(window);
+    ASSERT_TRUE(monitorHasReadTheQueues());
+    AdditionRecorder recorder;
+
+    // A queue for another printer of the same model changes nothing.
     ASSERT_TRUE(queues.add("Elsewhere_M404", "usb://HP/LaserJet%20Pro%20M404-M405?serial=NOTTHISONE"));
-    printerInterfaceArrived(window);
-    ASSERT_EQ(windows.waitForCalls(window, 1).value(0),
-              R"(notifyPrinterChangedByCpp[{"connected ":true,"usbprint":true,"printQueue":[],"code":true}])");
+    ASSERT_TRUE(recorder.waitFor("Elsewhere_M404"));
+    EXPECT_TRUE(windows.calls(window).isEmpty());
 
     ASSERT_TRUE(queues.add("Office_M404", "usb://HP/LaserJet%20Pro%20M404-M405?serial=PHB1234567"));
-    printerInterfaceArrived(window);
+    EXPECT_EQ(windows.waitForCalls(window, 1),
+              QStringList{
+                  R"(notifyPrinterChangedByCpp[{"connected ":true,"usbprint":true,"printQueue":["Office_M404"],"code":true}])"});
+
+    ASSERT_TRUE(queues.remove("Office_M404"));
     EXPECT_EQ(windows.waitForCalls(window, 2).value(1),
-              R"(notifyPrinterChangedByCpp[{"connected ":true,"usbprint":true,"printQueue":["Office_M404"],"code":true}])");
+              R"(notifyPrinterChangedByCpp[{"connected ":true,"usbprint":true,"printQueue":[],"code":true}])");
+    EXPECT_EQ(windows.calls(window).size(), 2);
 }
 
 TEST_F(MonitorWithCups, AddedPrinterWithTheWirelessPortIsReported)

@@ -124,3 +124,16 @@ TEST_F(MonitorTimer, ClosingTheMonitorKeepsTheMainWindow)
     EXPECT_TRUE(webui::WindowRegistry::instance().contains(main->handle()));
     EXPECT_EQ(run(main, "typeof handle").toString(), "number") << "the main window still runs its page";
 }
+
+TEST_F(MonitorTimer, PageOpensTheMonitorForThePrinterItPicked)
+{
+    EXPECT_EQ(run(main, "openInstallMonitor('USB\\\\VID_04F9&PID_0042')"), QJsonValue(true));
+    ASSERT_EQ(monitors().size(), 1u);
+    EXPECT_EQ(monitors().front()->watchedUsbId(), "USB\\VID_04F9&PID_0042");
+    EXPECT_EQ(monitors().front()->url(), MainBlkWindow::pageBaseUrl() + "installmonitor.html");
+    EXPECT_EQ(run(main, "openInstallMonitor('USB\\\\VID_04F9&PID_0042\\\\000J5N123456')"), QJsonValue(true));
+    ASSERT_EQ(monitors().size(), 2u);
+    EXPECT_EQ(monitors().back()->watchedUsbId(), "USB\\VID_04F9&PID_0042\\000J5N123456");
+    EXPECT_EQ(run(main, "openInstallMonitor('HTREE\\\\ROOT\\\\0')"), QJsonValue(false));
+    EXPECT_EQ(monitors().size(), 2u);
+}

@@ -4,6 +4,8 @@
 #include "devicetree/devicetree.h"
 #include "devicetree/printqueues.h"
 #include "devicetree/umockdevbed.h"
+#include "discovery/installmonitorqueues.h"
+#include "discovery/silentscheduler.h"
 #include "discovery/usb_recordingsearcher.h"
 #include "discovery/usbprinters.h"
 
@@ -223,3 +225,79 @@ INSTANTIATE_TEST_SUITE_P(
                       OrderCase{{"USB\\1", "plain", "USB\\2"}, {"USB\\1", "plain", "USB\\2"},
                                 {"USB\\2", "USB\\1", "plain"}},
                       OrderCase{{"usbprint\\lower"}, {"usbprint\\lower"}, {"usbprint\\lower"}}));
+
+namespace {
+
+class UsbPassesWithIppPrinter : public UsbPasses {
+protected:
+    void SetUp() override
+    {
+        UsbPasses::SetUp();
+        ASSERT_TRUE(m_bed.addFixture("ipp-usb-printer.umockdev")) << m_bed.error().toStdString();
+    }
+};
+
+}  // namespace
+
+TEST_F(UsbPassesWithIppPrinter, IppOverUsbPrinterNothingServesIsOneDeviceWithoutADriver)
+{
+    RecordingSearcher searcher;
+    EXPECT_FALSE(searchUsbByClass(searcher));
+    ASSERT_EQ(searcher.usb1Calls.size(), 3u);
+    EXPECT_EQ(firstHardwareIds(searcher.usb1Calls[0]),
+              (QStringList{"USB\\VID_03F0&PID_1853", "USB\\VID_04B8&PID_1181"}));
+    EXPECT_EQ(firstHardwareIds(searcher.usb1Calls[1]), QStringList{"USB\\VID_03F0&PID_C511"})
+        << "only the printer whose IPP interface ipp-usb claims";
+    ASSERT_EQ(firstHardwareIds(searcher.usb1Calls[2]),
+              (QStringList{"USB\\VID_04F9&PID_0042", "USB\\VID_04A9&PID_2771", "USB\\VID_03F0&PID_3E2A"}));
+    USBPrinterInfo expected;
+    expected.compatibleids = QStringList{"USB\\Class_07&SubClass_01&Prot_04", "USB\\Class_07&SubClass_01",
+                                         "USB\\Class_07", "USB\\COMPOSITE"};
+    expected.hardwareids = QStringList{"USB\\VID_03F0&PID_3E2A", "USB\\VID_03F0&PID_3E2A&REV_0200"};
+    expected.deviceDesc = "LaserJet MFP M234sdw";
+    expected.searchMethod = 3;
+    EXPECT_EQ(searcher.usb1Calls[2][2], expected);
+}
+
+TEST_F(UsbPasses, OneSearchAsksForThePrintQueuesOnce)
+{
+    int asked = 0;
+    setPrintQueueProvider([&asked] {
+        ++asked;
+        return std::vector<PrintQueueBinding>{{"Canon_LBP", "usb://Canon/LBP6030/6040/6018L?serial=0000A1B2C3D4"}};
+    });
+    RecordingSearcher searcher;
+    UsbSearchContext context;
+    context.hwdb = &HardwareDatabase::empty();
+    EXPECT_FALSE(searchUsbByClass(searcher, &context));
+    EXPECT_TRUE(searchUsbByTree(searcher, &context));
+    EXPECT_EQ(asked, 1);
+    ASSERT_EQ(searcher.usb1Calls.size(), 3u);
+    EXPECT_EQ(searcher.usb1Calls[0].size(), 3u) << "the queue's printer";
+    ASSERT_TRUE(searcher.tree);
+    int queues = 0;
+    for (DeviceItem* item : searcher.tree->items())
+        queues += item->text(kSlotClass) == "PrintQueue" ? 1 : 0;
+    EXPECT_EQ(queues, 1) << "the tree shows the queue read by the passes";
+}
+
+TEST_F(UsbPasses, SchedulerThatNeverAnswersIsAskedOncePerSearch)
+{
+    testsupport::SilentScheduler scheduler;
+    ASSERT_TRUE(scheduler.listening());
+    testsupport::ScopedEnv silent("CUPS_SERVER", scheduler.socketPath().toUtf8());
+    installmonitor::useCupsPrintQueues();  // no printer monitor runs here: the scheduler itself is asked
+    const int before = installmonitor::directQueueReads();
+    RecordingSearcher searcher;
+    UsbSearchContext context;
+    context.hwdb = &HardwareDatabase::empty();
+    EXPECT_FALSE(searchUsbByClass(searcher, &context));
+    EXPECT_TRUE(searchUsbByTree(searcher, &context));
+    EXPECT_EQ(installmonitor::directQueueReads() - before, 1) << "one bounded read for the passes and the tree";
+    ASSERT_EQ(searcher.usb1Calls.size(), 3u);
+    EXPECT_EQ(firstHardwareIds(searcher.usb1Calls[0]),
+              (QStringList{"USB\\VID_03F0&PID_1853", "USB\\VID_04B8&PID_1181"}))
+        << "a silent scheduler costs the queues, not the printers";
+    ASSERT_TRUE(searcher.items);
+    EXPECT_EQ(searcher.items->size(), 8u);
+}

@@ -5,6 +5,7 @@
 #include "devicetree/umockdevbed.h"
 #include "discovery/usbprinters.h"
 #include "discovery/usbreport.h"
+#include "webui/pagejson.h"
 
 #include <QDir>
 #include <QJsonDocument>
@@ -42,9 +43,10 @@ protected:
     std::vector<DeviceItem*> m_items;
 };
 
+// The text the page receives.
 QString compact(const QJsonArray& array)
 {
-    return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
+    return webui::pageJson(array);
 }
 
 }  // namespace
@@ -66,16 +68,14 @@ TEST_F(UsbReport, PrinterIsReportedWithItsInterfaceAndPort)
     const std::optional<QJsonArray> report = usbDeviceReport(item("USB\\VID_03F0&PID_1853"), defaultUsbServiceFilter());
     ASSERT_TRUE(report.has_value());
     EXPECT_EQ(compact(*report),
-              "[{\"Class\":\"USB\",\"Enumerator\":\"USB\",\"Hardwareid\":\"USB\\\\VID_03F0&PID_1853&REV_0100\","
-              "\"Instanceid\":\"USB\\\\VID_03F0&PID_1853\\\\PHB1234567\",\"Manu\":\"HP\",\"Name\":\"LaserJet Pro "
-              "M404dn\",\"ParentInstanceid\":\"\",\"Service\":\"usbccgp\"},"
-              "{\"Class\":\"Printer\",\"Enumerator\":\"USB\",\"Hardwareid\":\"USB\\\\VID_03F0&PID_1853&REV_0100&MI_"
-              "00\",\"Instanceid\":\"USB\\\\VID_03F0&PID_1853&MI_00\\\\1-1:1.0\",\"Manu\":\"HP\",\"Name\":\"USB "
-              "Printing Support\",\"ParentInstanceid\":\"USB\\\\VID_03F0&PID_1853\\\\PHB1234567\",\"Service\":"
-              "\"usbprint\"},"
-              "{\"Class\":\"usbmisc\",\"Enumerator\":\"USBMISC\",\"Hardwareid\":\"\",\"Instanceid\":\"USBMISC\\\\lp0\","
-              "\"Manu\":\"\",\"Name\":\"lp0\",\"ParentInstanceid\":\"USB\\\\VID_03F0&PID_1853&MI_00\\\\1-1:1.0\","
-              "\"Service\":\"\"}]");
+              R"([{"Name":"LaserJet Pro M404dn","Manu":"HP","Service":"usbccgp","Class":"USB","Enumerator":"USB",)"
+              R"("Instanceid":"USB\\VID_03F0&PID_1853\\PHB1234567","ParentInstanceid":"",)"
+              R"("Hardwareid":"USB\\VID_03F0&PID_1853&REV_0100"},)"
+              R"({"Name":"USB Printing Support","Manu":"HP","Service":"usbprint","Class":"Printer","Enumerator":"USB",)"
+              R"("Instanceid":"USB\\VID_03F0&PID_1853&MI_00\\1-1:1.0",)"
+              R"("ParentInstanceid":"USB\\VID_03F0&PID_1853\\PHB1234567","Hardwareid":"USB\\VID_03F0&PID_1853&REV_0100&MI_00"},)"
+              R"({"Name":"lp0","Manu":"","Service":"","Class":"usbmisc","Enumerator":"USBMISC","Instanceid":"USBMISC\\lp0",)"
+              R"("ParentInstanceid":"USB\\VID_03F0&PID_1853&MI_00\\1-1:1.0","Hardwareid":""}])");
 }
 
 TEST_F(UsbReport, CompositeDeviceListsItsPartsInSubtreeOrder)

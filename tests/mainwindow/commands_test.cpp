@@ -20,7 +20,7 @@ TEST_F(MainWindowTest, EveryCommandIsBoundWithItsDeclaredCount)
         {"cleanPrinterQueue", 1}, {"installDriverPackage", 3}, {"openManager", 2}, {"printTestPage", 2},
         {"sharePrinter", 2}, {"deletePrinter", 2}, {"setDefaultPrinter", 2}, {"viewPrintQueue", 2},
         {"addPrinter", 2}, {"showPrintPreferencesPage", 2}, {"showPrinterPropertiesPage", 2}, {"checkMMCExists", 1},
-        {"setUSBServiceFilter", 1}, {"cleanPrinterQueueOf", 1},
+        {"setUSBServiceFilter", 1}, {"cleanPrinterQueueOf", 1}, {"openInstallMonitor", 1},
     };
     for (const auto& [name, count] : commands) {
         EXPECT_EQ(webui::BindingRegistry::instance().declaredCount(name), count) << name;
@@ -69,6 +69,12 @@ TEST_F(MainWindowTest, BadArgumentsGetTheDocumentedFailureValues)
         {"cleanPrinterQueueOf('x'.repeat(100000))", 1801},
         {"setUserData(123)", undefined},
         {"enumPrinters('x')", undefined},
+        {"openInstallMonitor()", false},
+        {"openInstallMonitor(1853)", false},
+        {"openInstallMonitor('USB\\\\VID_03F0')", false},
+        {"openInstallMonitor('USB\\\\VID_03F0&PID_1853\\\\a b')", false},
+        {"openInstallMonitor('USB\\\\VID_03F0&PID_1853\\\\' + 'x'.repeat(300))", false},
+        {"openInstallMonitor(['USB\\\\VID_03F0&PID_1853'])", false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(command(c.call), c.expected) << c.call;

@@ -3,6 +3,7 @@
 // login report reaches it.
 
 #include "mainwindow/mainblkwindow.h"
+#include "printers/printerapi.h"
 #include "support/testsupport.h"
 #include "webui/localpages.h"
 #include "webui/viewfactory.h"
@@ -64,6 +65,20 @@ TEST(MainWindowRealEngine, BundledPageLoadsReportsInAndHearsTheLogin)
         std::chrono::seconds(30)));
     EXPECT_EQ(evaluate(view, "typeof startScan"), QJsonValue("function"));
     EXPECT_EQ(evaluate(view, "appType()"), QJsonValue("printer"));
+
+    // A printer change reaches the real page with its members in their order.
+    evaluate(view, "window.seenChanges = []; window.notifyPrinterChangeByCpp = function (o) {"
+                   " window.seenChanges.push(JSON.stringify(o)); }; true");
+    auto change = std::make_shared<PrinterAPI::PrinterChange>();
+    change->changed = 0x4;
+    change->printerName = QString::fromUtf8("Büro");
+    webui::postWindowMessage(window->handle(), webui::msg::kPrinterChanged, 0x4, 0, change);
+    change.reset();
+    ASSERT_TRUE(testsupport::waitFor([view] { return evaluate(view, "seenChanges.length").toInt() == 1; },
+                                     std::chrono::seconds(30)));
+    EXPECT_EQ(evaluate(view, "seenChanges[0]").toString(),
+              QString::fromUtf8(R"({"dwChanged":4,"dwNotifyField":[],"printerName":"Büro","printerServer":"",)"
+                                R"("newPrinterName":"","dwAttribute":0,"dwPrinterStatus":0,"dwJobStatus":0,"dwCjobs":0})"));
 
     const QImage shot = window->hostWindow()->grab().toImage();
     EXPECT_GE(shot.width(), 1000) << "1000 logical pixels, scaled by the screen's DPI";

@@ -204,3 +204,82 @@ TEST_F(MainWindowTest, CloseButtonSavesTheUserFileAndClosesTheWindow)
     EXPECT_TRUE(QFile::exists(file));
     EXPECT_TRUE(testsupport::waitFor([&guard] { return !guard || guard->isDestroyed(); }));
 }
+
+namespace {
+
+// Two nodes, the root and one USB device, each answering every slot.
+class TwoNodeSource : public devicetree::DeviceSource {
+public:
+    std::uint32_t open() override { return 0; }
+    void close() override {}
+    std::size_t count() const override { return 2; }
+    devicetree::PropertyValue read(std::size_t node, int slot) const override
+    {
+        using namespace devicetree;
+        const bool usb = node == 1;
+        switch (slot) {
+        case kSlotInstanceId:
+            return PropertyValue::ofText(usb ? QStringLiteral("USB\\VID_03F0&PID_1853\\PHB1234567")
+                                             : QStringLiteral("HTREE\\ROOT\\0"));
+        case kSlotParent:
+            return usb ? PropertyValue::ofText(QStringLiteral("HTREE\\ROOT\\0")) : PropertyValue::absent();
+        case kSlotHardwareIds:
+            return usb ? PropertyValue::ofList({QStringLiteral("USB\\VID_03F0&PID_1853&REV_0100")})
+                       : PropertyValue::absent();
+        case kSlotContainerId:
+            return PropertyValue::ofText(QStringLiteral("{C0}"));
+        case kSlotName:
+            return PropertyValue::ofText(usb ? QStringLiteral("LaserJet") : QStringLiteral("pc"));
+        case kSlotManufacturer:
+            return PropertyValue::ofText(QStringLiteral("HP"));
+        case kSlotService:
+            return PropertyValue::ofText(QStringLiteral("usbprint"));
+        case kSlotClass:
+            return PropertyValue::ofText(QStringLiteral("USB"));
+        case kSlotEnumerator:
+            return PropertyValue::ofText(QStringLiteral("USB"));
+        default:
+            return PropertyValue::absent();
+        }
+    }
+};
+
+}  // namespace
+
+TEST_F(MainWindowTest, PageObjectsArriveWithTheirMembersInTheirOrder)
+{
+    auto change = std::make_shared<PrinterAPI::PrinterChange>();
+    change->changed = 0x2;
+    change->notifyFields = {0x12};
+    change->printerName = QString::fromUtf8("Büro \"Laser\"");
+    change->attributes = 0x40;
+    change->cjobs = 2;
+    webui::postWindowMessage(window->handle(), webui::msg::kPrinterChanged, 0x2, 0, change);
+    change.reset();
+    ASSERT_TRUE(waitForCall("notifyPrinterChangeByCpp"));
+    EXPECT_EQ(page("JSON.stringify(callsOf('notifyPrinterChangeByCpp')[0][1])").toString(),
+              QString::fromUtf8(R"({"dwChanged":2,"dwNotifyField":[18],"printerName":"Büro \"Laser\"",)"
+                                R"("printerServer":"","newPrinterName":"","dwAttribute":64,"dwPrinterStatus":0,)"
+                                R"("dwJobStatus":0,"dwCjobs":2})"));
+
+    auto* tree = new DeviceTree(std::make_unique<TwoNodeSource>());
+    ASSERT_EQ(tree->build(), 0);
+    auto* items = new std::vector<DeviceItem*>{tree->root()->firstChild()};
+    window->onUsbDevices(tree, items);
+    ASSERT_TRUE(waitForCall("notifyUsbPrinterByCpp2"));
+    EXPECT_EQ(page("JSON.stringify(callsOf('notifyUsbPrinterByCpp2')[0][1])").toString(),
+              R"([{"Name":"LaserJet","Manu":"HP","Service":"usbprint","Class":"USB","Enumerator":"USB",)"
+              R"("Instanceid":"USB\\VID_03F0&PID_1853\\PHB1234567","ParentInstanceid":"",)"
+              R"("Hardwareid":"USB\\VID_03F0&PID_1853&REV_0100"}])");
+
+    // The record of the first report keeps its sorted members.
+    USBPrinterInfo record;
+    record.mfg = "HP";
+    record.deviceDesc = "LaserJet";
+    record.searchMethod = 1;
+    window->onUsbPrinters({record});
+    ASSERT_TRUE(waitForCall("notifyUsbPrinterByCpp"));
+    EXPECT_EQ(callsOf("notifyUsbPrinterByCpp")[0].toArray()[1].toString(),
+              R"({"compatibleids":[],"deviceDesc":"LaserJet","friendlyName":"","hardwareids":[],"mfg":"HP",)"
+              R"("searchMethod":1})");
+}

@@ -5,8 +5,8 @@ const assert = require('node:assert/strict');
 const { loadPage } = require('./support/fakedom.js');
 const { fakeProgram } = require('./support/program.js');
 
-function open() {
-  const program = fakeProgram();
+function open(overrides) {
+  const program = fakeProgram(overrides);
   const page = loadPage('installmonitor.html', { natives: program.natives });
   page.named = (name) => page.calls.filter((c) => c.name === name);
   return page;
@@ -58,4 +58,15 @@ test('the window buttons act on this window only', () => {
   assert.deepEqual(page.named('closeWindow')[0].args, [77]);
   assert.deepEqual(page.named('sendMessage')[0].args, [77, 0x0010, 0, 0]);
   assert.equal(page.named('click').length, 0, '"click" would close the main window');
+});
+
+test('it shows the watched printer\'s status as soon as it opens', () => {
+  const page = open({ usbStatus: () => ({ 'connected ': true, usbprint: true, printQueue: ['Office_M404'], code: true }) });
+  assert.deepEqual(page.named('usbStatus').map((c) => c.args), [[]], 'asked once, for the window\'s own printer');
+  assert.match(page.text('monitor-state'), /ready to print/);
+  assert.equal(page.byId('monitor-queues').querySelectorAll('li').map((l) => l.textContent).join('|'), 'Office_M404');
+  const absent = open({ usbStatus: () => ({ code: true, 'connected ': false }) });
+  assert.match(absent.text('monitor-state'), /not connected/);
+  const broken = open({ usbStatus: () => undefined });
+  assert.match(broken.text('monitor-state'), /Connect its USB cable/);
 });

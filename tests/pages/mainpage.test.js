@@ -167,8 +167,36 @@ test('add printer, management tools and the install monitor', () => {
   page.byId('manager-kind').querySelectorAll('option')[2].selected = true;
   page.byId('manager-open').click();
   assert.deepEqual(page.named('openManager')[0].args, [4242, 2]);
+  assert.equal(page.byId('install-monitor-open').disabled, true, 'nothing to watch before a search or the list');
+  assert.equal(page.named('sendMessage').length, 0);
+});
+
+test('the install monitor watches the USB printer the user picked', () => {
+  const page = open();
+  page.tab('search');
+  page.byId('search-start').click();
+  page.window.notifyUsbPrinterByCpp(JSON.stringify({ compatibleids: [], deviceDesc: 'HP LaserJet 1020', friendlyName: '',
+    hardwareids: ['USB\\VID_03F0&PID_2B17'], mfg: 'HP', searchMethod: 0 }));
+  page.window.notifyNetworkPrinterByCpp('10.203.7.10', 'Brother', 'HL-L2350DW');
+  // From the search results: the row's own button.
+  page.button('search-results', 'watch-setup').click();
+  assert.deepEqual(page.named('openInstallMonitor')[0].args, ['USB\\VID_03F0&PID_2B17']);
+  assert.match(page.text('search-notice'), /set-up is opening/);
+  assert.equal(page.byId('search-results').querySelectorAll('[data-action="watch-setup"]').length, 1, 'not for network printers');
+
+  // From the printer list under Hardware, picked in the printers panel.
+  page.tab('hardware');
+  page.byId('hardware-read').click();
+  page.advance(1000);
+  page.tab('printers');
+  const options = page.byId('install-monitor-device').querySelectorAll('option');
+  assert.deepEqual(options.map((o) => o.value), ['USB\\VID_03F0&PID_2B17', 'USB\\VID_1234&PID_5678']);
+  options[0].selected = false;  // as a real single-choice list does
+  options[1].selected = true;
   page.byId('install-monitor-open').click();
-  assert.deepEqual(page.named('sendMessage')[0].args, [4242, 0x0113, 2129, 0]);
+  assert.deepEqual(page.named('openInstallMonitor')[1].args, ['USB\\VID_1234&PID_5678']);
+  assert.equal(page.named('sendMessage').length, 0, 'no fixed device through the timer message');
+  assert.deepEqual(page.window.errors, []);
 });
 
 test('a search shows progress, results as they arrive, and its end', () => {

@@ -413,3 +413,13 @@ test('the report after "Repair everything" separates what it repairs from what i
   assert.deepEqual(queueLeft.parts.map((p) => p.key), ['repair.all.partly', 'repair.all.stillAdvice', 'repair.all.notIncluded']);
   assert.deepEqual(queueLeft.still, ['queue:L']);
 });
+
+test('the install monitor watches a USB id made from the pair or an id', () => {
+  assert.equal(search.watchId('03f0:1853'), 'USB\\VID_03F0&PID_1853');
+  assert.equal(search.watchId('USBPRINT\\HP\\USB\\VID_03f0&PID_1853&REV_0100'), 'USB\\VID_03F0&PID_1853');
+  assert.equal(search.watchId('USBPRINT\\HPLaserJet'), '');
+  assert.equal(search.watchId({}), '');
+  assert.deepEqual(search.watchCandidates([[{ vidPid: '03F0:1853', name: 'LaserJet' }, { kind: 'net', name: 'x' }],
+                                           [{ id: 'USB\\VID_03F0&PID_1853', name: 'again' }, { id: 'USB\\VID_1234&PID_5678', name: '' }], null]),
+                   [{ id: 'USB\\VID_03F0&PID_1853', name: 'LaserJet' }, { id: 'USB\\VID_1234&PID_5678', name: 'USB\\VID_1234&PID_5678' }]);
+});

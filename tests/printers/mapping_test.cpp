@@ -6,6 +6,7 @@
 #include "printers/printerapi.h"
 #include "printers/printerdiff.h"
 #include "printers/win32printer.h"
+#include "webui/pagejson.h"
 
 #include <QJsonArray>
 #include <gtest/gtest.h>
@@ -146,8 +147,13 @@ TEST(PrinterChangeObject, PageObjectCarriesEveryKey)
     change.printerStatus = w::kStatusServerUnknown;
     change.cjobs = 3;
     const QJsonObject page = printerChangeToPageObject(change);
-    EXPECT_EQ(page.keys(), (QStringList{"dwAttribute", "dwChanged", "dwCjobs", "dwJobStatus", "dwNotifyField",
-                                        "dwPrinterStatus", "newPrinterName", "printerName", "printerServer"}));
+    EXPECT_EQ(webui::memberOrder(page),
+              (QStringList{"dwChanged", "dwNotifyField", "printerName", "printerServer", "newPrinterName",
+                           "dwAttribute", "dwPrinterStatus", "dwJobStatus", "dwCjobs"}));
+    EXPECT_EQ(webui::pageJson(page),
+              QString::fromUtf8(R"({"dwChanged":2,"dwNotifyField":[13,18],"printerName":"Büro","printerServer":"host",)"
+                                R"("newPrinterName":"","dwAttribute":72,"dwPrinterStatus":8388608,"dwJobStatus":0,)"
+                                R"("dwCjobs":3})"));
     EXPECT_EQ(page["dwChanged"].toInt(), 2);
     EXPECT_EQ(page["dwNotifyField"].toArray(), (QJsonArray{0x0D, 0x12}));
     EXPECT_EQ(page["printerName"].toString(), QStringLiteral("Büro"));
@@ -239,4 +245,18 @@ TEST(PrinterNames, NamesCupsCouldNeverHaveAreRefused)
     for (const QString& name : {QStringLiteral("laser"), QStringLiteral("HP_LaserJet-4.0"), QStringLiteral("Büro"),
                                 QStringLiteral("Drucker-Büro_2"), QString(127, QLatin1Char('c'))})
         EXPECT_TRUE(cups::isValidPrinterName(name)) << name.toStdString();
+}
+
+TEST(PrinterDiff, AddedAndDeletedQueuesCarryTheirDeviceUri)
+{
+    PrinterInfoRecord gone = queue("gone");
+    gone.portName = "usb://HP/LaserJet?serial=A1";
+    PrinterInfoRecord added = queue("new");
+    added.portName = "usb://HP/LaserJet?serial=B2";
+    const std::vector<PrinterChange> changes = diffPrinters({gone}, {added});
+    ASSERT_EQ(changes.size(), 2u);
+    EXPECT_EQ(changes[0].portName, "usb://HP/LaserJet?serial=A1");
+    EXPECT_EQ(changes[1].portName, "usb://HP/LaserJet?serial=B2");
+    EXPECT_FALSE(webui::pageJson(printerChangeToPageObject(changes[1])).contains("usb://"))
+        << "the device-uri is not for the page";
 }

@@ -136,7 +136,7 @@ const Expectation kExpectations[] = {
     {"closeWindow", "boolean", "false"},
     {"setDragRect", "undefined", nullptr},
     {"resizeWindow", "number", "0"},
-    {"getWindowRect", "object", "{\"bottom\":0,\"left\":0,\"right\":0,\"top\":0}"},
+    {"getWindowRect", "object", "{\"left\":0,\"top\":0,\"right\":0,\"bottom\":0}"},
     {"enumDisplayMonitors", "object", nullptr},
     {"sendMessage", "number", "0"},
     {"setForegroundWindow", "boolean", "true"},

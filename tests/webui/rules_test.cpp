@@ -6,6 +6,7 @@
 
 #include "webui/bridgeprotocol.h"
 #include "webui/jsargs.h"
+#include "webui/pagejson.h"
 #include "webui/uilanguage.h"
 #include "webui/winconstants.h"
 #include "webui/windowchrome.h"
@@ -275,6 +276,29 @@ TEST(WebuiBridgeProtocol, requestsAndResultsKeepTheirTypes)
         EXPECT_EQ(bridge::decodeResult(bridge::encodeResult(value)), value);
     EXPECT_TRUE(bridge::decodeResult(bridge::encodeResult(QJsonValue(QJsonValue::Undefined))).isUndefined());
     EXPECT_EQ(bridge::jsString(QStringLiteral("a\"b\n")), QStringLiteral("\"a\\\"b\\n\""));
+}
+
+TEST(WebuiPageJson, orderedMembersKeepTheirOrderAndOthersAreSorted)
+{
+    const QJsonObject inner = OrderedObject{{QStringLiteral("z"), 1}, {QStringLiteral("a"), QJsonArray{}}}.object();
+    OrderedObject outer;
+    outer.add(QStringLiteral("connected "), true).add(QStringLiteral("list"), QJsonArray{inner, QJsonObject{{"y", 1}, {"b", 2}}});
+    outer.add(QStringLiteral("code"), QStringLiteral("\u2028\"")).add(QStringLiteral("connected "), false);
+    EXPECT_EQ(pageJson(outer), QStringLiteral(R"({"connected ":false,"list":[{"z":1,"a":[]},{"b":2,"y":1}],"code":"\u2028\""})"));
+    EXPECT_EQ(memberOrder(outer.object()), (QStringList{"connected ", "list", "code"}));
+    EXPECT_EQ(withoutMemberOrder(outer.object()).keys(), (QStringList{"code", "connected ", "list"}));
+
+    // A hidden order from elsewhere (a page) only orders what is there.
+    QJsonObject odd{{"b", 1}, {"a", 2}, {"c", 3}};
+    odd.insert(kMemberOrderKey, QJsonArray{"c", 5, "missing", "c", kMemberOrderKey});
+    EXPECT_EQ(pageJson(odd), QStringLiteral(R"({"c":3,"a":2,"b":1})"));
+    EXPECT_EQ(pageJson(QJsonValue(QJsonValue::Undefined)), QStringLiteral("null"));
+    EXPECT_EQ(pageJson(QJsonArray{1.5, -3, QJsonValue::Null}), QStringLiteral("[1.5,-3,null]"));
+
+    // The bridge writes results and page calls the same way.
+    EXPECT_EQ(bridge::encodeResult(inner), QStringLiteral(R"({"v":{"z":1,"a":[]}})"));
+    EXPECT_EQ(bridge::decodeResult(bridge::encodeResult(inner)).toObject(), withoutMemberOrder(inner));
+    EXPECT_TRUE(bridge::pageCallScript(QStringLiteral("f"), QJsonArray{inner}).contains(R"([{"z":1,"a":[]}])"));
 }
 
 TEST(WebuiUiLanguage, localesMapToWindowsLanguageIds)

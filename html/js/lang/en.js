@@ -179,6 +179,9 @@
   'manager.missing': 'This management tool is not installed on the computer.',
   'monitor.open': 'Watch a USB printer being set up',
   'monitor.opened': 'A window that follows the USB printer\'s set-up is opening.',
+  'monitor.pick': 'Printer to watch',
+  'monitor.pickNone': 'Search for printers first, or read the printer list under Hardware.',
+  'found.watch': 'Watch set-up',
 
   'search.heading': 'Find printers',
   'search.intro': 'Looks for printers connected to this computer by USB and for printers on the local network.',

@@ -179,6 +179,9 @@
   'manager.missing': '这台电脑上没有安装此管理工具。',
   'monitor.open': '跟踪 USB 打印机的安装',
   'monitor.opened': '正在打开跟踪 USB 打印机安装过程的窗口。',
+  'monitor.pick': '要跟踪的打印机',
+  'monitor.pickNone': '请先搜索打印机，或在“硬件”中读取打印机列表。',
+  'found.watch': '跟踪安装',
 
   'search.heading': '查找打印机',
   'search.intro': '查找通过 USB 连接到这台电脑的打印机，以及本地网络上的打印机。',

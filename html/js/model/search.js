@@ -171,6 +171,31 @@
     return 'found.usbNoDriver';
   }
 
+  // The id the install monitor watches for a printer, USB\VID_vvvv&PID_pppp,
+  // from a "vvvv:pppp" pair or any id naming both; '' when there is none.
+  function watchId(text) {
+    var s = typeof text === 'string' ? text.slice(0, 300) : '';
+    var m = /^([0-9A-F]{4}):([0-9A-F]{4})$/i.exec(s) || /VID_([0-9A-F]{4})&PID_([0-9A-F]{4})/i.exec(s);
+    return m ? 'USB\\VID_' + m[1].toUpperCase() + '&PID_' + m[2].toUpperCase() : '';
+  }
+
+  // The USB printers a user may pick to watch being set up: [{id, name}],
+  // each id once (the first name wins), from lists of {id or vidPid, name}.
+  function watchCandidates(lists) {
+    var out = [];
+    var seen = {};
+    (Array.isArray(lists) ? lists : []).forEach(function (list) {
+      (Array.isArray(list) ? list : []).forEach(function (item) {
+        if (!item || typeof item !== 'object' || out.length >= 50) return;
+        var id = watchId(item.vidPid) || watchId(item.id);
+        if (!id || seen[id]) return;
+        seen[id] = true;
+        out.push({ id: id, name: common.text(item.name, 120) || id });
+      });
+    });
+    return out;
+  }
+
   return {
     PROGRESS_EVENT: PROGRESS_EVENT,
     DRIVER_PACKAGES: DRIVER_PACKAGES,
@@ -183,6 +208,8 @@
     parseNetworkPrinter: parseNetworkPrinter,
     addFound: addFound,
     driverPackageFor: driverPackageFor,
-    methodKey: methodKey
+    methodKey: methodKey,
+    watchId: watchId,
+    watchCandidates: watchCandidates
   };
 });

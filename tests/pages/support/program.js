@@ -35,6 +35,7 @@ function fakeProgram(overrides) {
     openManager: () => 0,
     checkMMCExists: () => true,
     sendMessage: () => 0,
+    openInstallMonitor: () => true,
     formatMessage: (code) => (code === 5 ? 'Access is denied.' : 'Error ' + code),
     startScan: () => 0,
     interrupt: () => true,
