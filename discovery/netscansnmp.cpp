@@ -2,6 +2,7 @@
 
 #include "discovery/netscansweep.h"
 #include "sysutil/paths.h"
+#include "sysutil/signalstack.h"
 
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
@@ -209,7 +210,10 @@ QString snmpStateDir()
 DeviceIdQuerier::DeviceIdQuerier(const SnmpSettings& settings)
     : m_settings(settings), m_wakeFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
 {
-    m_thread = std::thread([this] { run(); });
+    m_thread = std::thread([this] {
+        sysutil::ensureAlternateSignalStack();
+        run();
+    });
 }
 
 DeviceIdQuerier::~DeviceIdQuerier()

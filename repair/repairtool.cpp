@@ -9,6 +9,7 @@
 #include "repair/repairtypes.h"
 #include "sysutil/launch.h"
 #include "sysutil/paths.h"
+#include "sysutil/signalstack.h"
 
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -72,6 +73,7 @@ win32::ErrorCode runRepairTool(int command, webui::WindowHandle window)
     if (command == command::kResetAll) {
         const pid_t pid = started.pid;
         std::thread([pid, window] {
+            sysutil::ensureAlternateSignalStack();
             waitForExit(pid);
             webui::postWindowMessage(window, webui::msg::kResetAllFinished);
         }).detach();
