@@ -8,21 +8,20 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <cstdint>
-#include <unistd.h>
 
 namespace {
 
 QString scratchPath(const char* name)
 {
-    static const QString folder = [] {
-        // Memory-backed when the machine has it: every input is a file.
-        const QString base = QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm") : QDir::tempPath();
-        const QString path = base + QStringLiteral("/korvane-userdata-fuzz-") + QString::number(getpid());
-        QDir().mkpath(path);
-        return path;
-    }();
-    return folder + QLatin1Char('/') + QLatin1String(name);
+    // Memory-backed when the machine has it: every input is a file. Removed
+    // when the run ends.
+    static const QTemporaryDir folder(
+        (QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm") : QDir::tempPath()) +
+        QStringLiteral("/korvane-userdata-fuzz-XXXXXX"));
+    FUZZ_CHECK(folder.isValid());
+    return folder.filePath(QLatin1String(name));
 }
 
 bool writeBytes(const QString& path, const QByteArray& bytes)
