@@ -28,6 +28,7 @@ constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTR
 // may hold any lock of the C library.
 char g_dumperPath[4096];
 char g_pidText[24];
+pid_t g_pid = 0;
 unsigned g_handoffSeconds = kDefaultHandoffSeconds;
 alignas(16) char g_mainAlternateStack[sysutil::kAlternateSignalStackBytes];
 // The dumper starts on this stack, sharing our memory until it has exec'd.
@@ -169,7 +170,9 @@ void reportSignal(int signo, const siginfo_t* info, long thread, std::uintptr_t 
     line << "korvane: fatal " << signalName(signo) << " (";
     line.number(std::uintptr_t(signo)) << ") in thread ";
     line.number(std::uintptr_t(thread));
-    if (sentByAProcess(info)) {
+    if (sentByAProcess(info) && pid_t(info->si_pid) == g_pid) {
+        line << ", raised by this process (abort or raise)";
+    } else if (sentByAProcess(info)) {
         line << ", sent by process ";
         line.number(std::uintptr_t(info->si_pid)) << " (user ";
         line.number(std::uintptr_t(info->si_uid)) << ")";
@@ -229,7 +232,8 @@ void installCrashHandoff(const QString& dumperPath, unsigned handoffSeconds)
     std::memset(g_dumperPath, 0, sizeof g_dumperPath);
     if (std::size_t(path.size()) < sizeof g_dumperPath)
         std::memcpy(g_dumperPath, path.constData(), std::size_t(path.size()));
-    formatUnsigned(std::uintptr_t(getpid()), 10, g_pidText, sizeof g_pidText);
+    g_pid = getpid();
+    formatUnsigned(std::uintptr_t(g_pid), 10, g_pidText, sizeof g_pidText);
     g_handoffSeconds = handoffSeconds > 0 ? handoffSeconds : 1;
     g_spawn.argv[0] = g_dumperPath;
     g_spawn.argv[1] = g_pidText;

@@ -94,6 +94,9 @@ TEST(CrashHandoff, StartsTheDumperWithPidThreadAndAddressThenDiesOfTheSignal)
         if (c.address) {
             EXPECT_EQ(args[2], c.address) << c.how;
         }
+        if (c.signal == SIGABRT) {
+            EXPECT_TRUE(run.errorOutput.contains("raised by this process")) << run.errorOutput.toStdString();
+        }
     }
 }
 
