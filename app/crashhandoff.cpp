@@ -95,9 +95,15 @@ const char* signalName(int signo)
     }
 }
 
-// A signal sent with kill(), tgkill() or sigqueue() (abort() and raise()
-// included) carries the sender in si_pid, not a fault address: the union
-// shares its storage, so si_addr would be the sender's process id.
+// A signal that did not come from a fault (si_code <= 0: kill(), tgkill(),
+// sigqueue(), abort() and raise() among them) has no fault address: si_addr
+// shares its storage with si_pid and would show the sender's process id.
+bool isFault(const siginfo_t* info)
+{
+    return info && info->si_code > 0;
+}
+
+// Only these carry the sender's process and user id.
 bool sentByAProcess(const siginfo_t* info)
 {
     return info && (info->si_code == SI_USER || info->si_code == SI_TKILL || info->si_code == SI_QUEUE);
@@ -123,12 +129,11 @@ void setDisposition(int signo, void (*handler)(int))
 [[noreturn]] void dieOf(int signo)
 {
     setDisposition(signo, SIG_DFL);
-    // abort() and raise() leave the signal pending while the handler runs;
-    // returning from it would deliver that. Raising here ends the process at
-    // once, before any other thread gets further.
+    // In its own handler the signal is blocked: raised, it stays pending until
+    // unblocked and then its default action ends the process, whether it came
+    // from a fault, a kill or abort().
     raise(signo);
     unblock(signo);
-    setDisposition(SIGKILL, SIG_DFL);
     raise(SIGKILL);
     _exit(128 + signo);
 }
@@ -176,7 +181,7 @@ void reportSignal(int signo, const siginfo_t* info, long thread, std::uintptr_t 
         line << ", sent by process ";
         line.number(std::uintptr_t(info->si_pid)) << " (user ";
         line.number(std::uintptr_t(info->si_uid)) << ")";
-    } else {
+    } else if (isFault(info)) {
         line << ", address ";
         line.number(address, 16);
     }
@@ -202,7 +207,7 @@ void onFatalSignal(int signo, siginfo_t* info, void*)
     unblock(SIGALRM);
     alarm(g_handoffSeconds);
 
-    const std::uintptr_t address = sentByAProcess(info) || !info ? 0 : std::uintptr_t(info->si_addr);
+    const std::uintptr_t address = isFault(info) ? std::uintptr_t(info->si_addr) : 0;
     reportSignal(signo, info, thread, address);
 
     if (g_dumperPath[0] && access(g_dumperPath, X_OK) == 0) {
