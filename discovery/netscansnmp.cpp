@@ -1,6 +1,7 @@
 #include "discovery/netscansnmp.h"
 
 #include "discovery/netscansweep.h"
+#include "sysutil/signalstack.h"
 
 #include <QLoggingCategory>
 
@@ -212,7 +213,10 @@ std::optional<DeviceIdAnswer> readDeviceIdResponse(const std::uint8_t* data, std
 DeviceIdQuerier::DeviceIdQuerier(const SnmpSettings& settings)
     : m_settings(settings), m_wakeFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
 {
-    m_thread = std::thread([this] { run(); });
+    m_thread = std::thread([this] {
+        sysutil::ensureAlternateSignalStack();
+        run();
+    });
 }
 
 DeviceIdQuerier::~DeviceIdQuerier()

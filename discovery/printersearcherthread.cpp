@@ -3,6 +3,7 @@
 #include "devicetree/devicetree.h"
 #include "discovery/netscan.h"
 #include "discovery/usbprinters.h"
+#include "sysutil/signalstack.h"
 
 #include <QMetaType>
 #include <string>
@@ -50,6 +51,7 @@ void PrinterSearcherThread::registerMetaTypes()
 
 void PrinterSearcherThread::run()
 {
+    sysutil::ensureAlternateSignalStack();
     PrinterSearcher& s = m_searcher;
     // Started without claim(): claim now, unless an interrupt already came.
     if (s.state.load() != PrinterSearcher::kInterruptRequested)

@@ -1,4 +1,5 @@
 #include "mainwindow/workerthread.h"
+#include "sysutil/signalstack.h"
 
 #include <QDebug>
 
@@ -9,6 +10,7 @@ WorkerThread::WorkerThread(QObject* parent, Job function, int mode, std::uintptr
 
 void WorkerThread::run()
 {
+    sysutil::ensureAlternateSignalStack();
     if (!m_function || (m_mode != 0 && m_mode != 1)) {
         // An exception escaping run() would end the process; a job that was
         // set up wrongly is a programming error worth a log line, not a crash.

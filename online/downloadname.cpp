@@ -28,6 +28,9 @@ QString fitLength(const QString& name)
         if (!stem.isEmpty() && stem.at(stem.size() - 1).isHighSurrogate())
             stem.chop(1);
     }
+    // A cut inside a run of blanks would leave them at the end of the name.
+    while (suffix.isEmpty() && !stem.isEmpty() && stem.at(stem.size() - 1).isSpace())
+        stem.chop(1);
     return stem + suffix;
 }
 

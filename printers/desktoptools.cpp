@@ -14,6 +14,7 @@
 #include "printers/printerapi.h"
 
 #include "sysutil/launch.h"
+#include "sysutil/signalstack.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -263,6 +264,7 @@ int installDriverPackage(webui::WindowHandle owner, const QString& notice, const
     const QString commandLine = packageCommandLine(file);
     // The thread owns copies of all it uses; nothing waits for it.
     std::thread([owner, notice, commandLine] {
+        sysutil::ensureAlternateSignalStack();
         const win32::ErrorCode result = sysutil::LaunchAndWait(commandLine);
         webui::postWindowMessage(owner, webui::msg::kPackageInstalled, result, 0, std::make_shared<QString>(notice));
     }).detach();

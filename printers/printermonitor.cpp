@@ -21,6 +21,7 @@
 #include "printers/cupsspooler.h"
 #include "printers/printerapi.h"
 #include "printers/printerdiff.h"
+#include "sysutil/signalstack.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -89,7 +90,11 @@ public:
     }
 
 public slots:
-    void begin() { connectToScheduler(); }
+    void begin()
+    {
+        sysutil::ensureAlternateSignalStack();
+        connectToScheduler();
+    }
 
     void scheduleRefresh()
     {

@@ -11,6 +11,7 @@
 #include "repair/scheduleraddress.h"
 #include "sysutil/launch.h"
 #include "sysutil/paths.h"
+#include "sysutil/signalstack.h"
 
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -84,6 +85,7 @@ win32::ErrorCode runRepairTool(int command, webui::WindowHandle window, const QS
     if (command == command::kResetAll) {
         const pid_t pid = started.pid;
         std::thread([pid, window] {
+            sysutil::ensureAlternateSignalStack();
             waitForExit(pid);
             webui::postWindowMessage(window, webui::msg::kResetAllFinished);
         }).detach();

@@ -236,7 +236,11 @@ bool isProcessRunning(const QString& executablePath)
 {
     if (executablePath.isEmpty())
         return false;
-    return runningExecutables().contains(QFileInfo(executablePath).absoluteFilePath());
+    // The kernel names a process's executable by its real path; a path through
+    // a symbolic link (/usr/bin/x -> /opt/x/x) is the same program.
+    const QFileInfo info(executablePath);
+    const QString canonical = info.canonicalFilePath();
+    return runningExecutables().contains(canonical.isEmpty() ? info.absoluteFilePath() : canonical);
 }
 
 ScaledSize scaleSize(const QWidget* window, int width, int height)

@@ -43,7 +43,8 @@ std::uint32_t djb2(const QString& text);  // over UTF-16 units
 std::uint16_t addressChecksum(const QByteArray& hardwareAddress);
 std::uint16_t fold16(std::uint32_t value);  // low 16 bits of value + (value >> 16)
 
-// True when a process whose executable is exactly this full path is running.
+// True when a process whose executable is this file is running (symbolic
+// links in the path are followed).
 bool isProcessRunning(const QString& executablePath);
 // The executable paths of the running processes this user may see.
 QStringList runningExecutables();

@@ -1,6 +1,7 @@
 #include "webui/jsargs.h"
 
 #include "webui/pagejson.h"
+#include <QLocale>
 
 #include <cmath>
 
@@ -36,6 +37,32 @@ double toNumber(const QJsonValue& value)
     default:
         return NAN;
     }
+}
+
+// Whole numbers below 1e21 print with all their digits, as in JavaScript:
+// the shortest digits that read back as the same double, padded with zeros
+// (2^64 is "18446744073709552000"). No integer type holds that range.
+QString wholeNumberText(double number)
+{
+    const QString scientific = QString::number(std::fabs(number), 'e', QLocale::FloatingPointShortest);
+    const int exponentAt = scientific.indexOf(QLatin1Char('e'));
+    QString digits = scientific.left(exponentAt);
+    digits.remove(QLatin1Char('.'));
+    const int exponent = scientific.mid(exponentAt + 1).toInt();
+    if (exponent + 1 > digits.size())
+        digits.append(QString(exponent + 1 - digits.size(), QLatin1Char('0')));
+    return number < 0 ? QLatin1Char('-') + digits : digits;
+}
+
+QString numberText(double number)
+{
+    if (std::isnan(number))
+        return QStringLiteral("NaN");
+    if (std::isinf(number))
+        return number > 0 ? QStringLiteral("Infinity") : QStringLiteral("-Infinity");
+    if (std::trunc(number) == number && std::fabs(number) < 1e21)
+        return wholeNumberText(number);
+    return QString::number(number, 'g', 17);
 }
 
 }  // namespace
@@ -84,12 +111,8 @@ std::optional<QString> toText(const QJsonValue& value, int maxUtf8Bytes)
     }
     case QJsonValue::Bool:
         return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
-    case QJsonValue::Double: {
-        const double number = value.toDouble();
-        if (std::trunc(number) == number && std::fabs(number) < 1e21)
-            return QString::number(qint64(number));
-        return QString::number(number, 'g', 17);
-    }
+    case QJsonValue::Double:
+        return numberText(value.toDouble());
     default:
         return QString();
     }

@@ -3,9 +3,11 @@
 
 #include "mainwindowfixture.h"
 
+#include "mainwindow/workerthread.h"
 #include "webui/bindings.h"
 
 #include <QTemporaryDir>
+#include <csignal>
 
 using mainwindowtest::MainWindowTest;
 
@@ -115,4 +117,20 @@ TEST_F(MainWindowTest, DownloadFolderCanBeReadAndSet)
     EXPECT_EQ(command("downDir('" + target.path() + "')"), QJsonValue(true));
     EXPECT_EQ(command("downDir()"), QJsonValue(target.path()));
     command("downDir('" + initial + "')");
+}
+
+// A fault on a job's thread (a stack overflow above all) must still reach the
+// crash hand-off, which runs on the thread's alternate signal stack.
+TEST(WorkerThreadTest, JobsRunWithAnAlternateSignalStack)
+{
+    WorkerThread worker(nullptr, [](int, std::uintptr_t) {
+        stack_t stack{};
+        sigaltstack(nullptr, &stack);
+        return (stack.ss_flags & SS_DISABLE) ? QStringLiteral("none") : QStringLiteral("ready");
+    }, 0);
+    QString answer;
+    QObject::connect(&worker, &WorkerThread::resultReady, [&](const QString& text) { answer = text; });
+    worker.start();
+    ASSERT_TRUE(worker.wait(30000));
+    EXPECT_EQ(answer, "ready");
 }

@@ -45,4 +45,12 @@ TEST(OnlineDownloadName, LongNamesAreCutButKeepTheirExtension)
     EXPECT_GT(name.size(), 50);
 }
 
+TEST(OnlineDownloadName, ACutNameDoesNotEndInBlanks)
+{
+    const QString longName = QString(250, QLatin1Char('a')) + QString(10, QLatin1Char(' ')) + QStringLiteral("tail");
+    const QString name = online::safeFileName(longName);
+    EXPECT_EQ(name, QString(250, QLatin1Char('a')));
+    EXPECT_EQ(online::safeFileName(name), name) << "cleaning a clean name changes nothing";
+}
+
 }  // namespace

@@ -3,6 +3,8 @@
 #include "sysutil/paths.h"
 #include "sysutil/systeminfo.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -76,6 +78,18 @@ TEST(ProcessRunning, FindsItselfByFullPathOnly)
     EXPECT_TRUE(isProcessRunning(programFilePath()));
     EXPECT_FALSE(isProcessRunning(programFilePath() + "-not"));
     EXPECT_FALSE(isProcessRunning(""));
+}
+
+TEST(ProcessRunning, FollowsSymbolicLinks)
+{
+    QTemporaryDir dir;
+    const QFileInfo self(programFilePath());
+    ASSERT_TRUE(QFile::link(self.absoluteFilePath(), dir.filePath("linked-program")));
+    ASSERT_TRUE(QFile::link(self.absolutePath(), dir.filePath("linked-folder")));
+    EXPECT_TRUE(isProcessRunning(dir.filePath("linked-program")));
+    EXPECT_TRUE(isProcessRunning(dir.filePath("linked-folder/") + self.fileName()));
+    ASSERT_TRUE(QFile::link(dir.filePath("nowhere"), dir.filePath("dangling")));
+    EXPECT_FALSE(isProcessRunning(dir.filePath("dangling")));
 }
 
 TEST(FormatMessage, KnowsTheCodesThePagesReceive)

@@ -12,6 +12,7 @@
 #include "webui/windowchrome.h"
 
 #include <QJsonObject>
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace webui;
@@ -179,6 +180,24 @@ TEST(WebuiPageArguments, booleansTextAndHandles)
     EXPECT_EQ(jsargs::toText(QJsonValue(3), 10).value(), QStringLiteral("3"));
     EXPECT_EQ(jsargs::toText(QJsonValue(2.5), 10).value(), QStringLiteral("2.5"));
     EXPECT_EQ(jsargs::toText(QJsonValue(false), 10).value(), QStringLiteral("false"));
+    // Whole numbers up to 1e21 print all their digits, as JavaScript does.
+    const std::pair<double, const char*> wholeNumbers[] = {
+        {0.0, "0"},
+        {-0.0, "0"},
+        {-42.0, "-42"},
+        {9007199254740993.0, "9007199254740992"},
+        {1152921504606846976.0, "1152921504606847000"},
+        {-9223372036854775808.0, "-9223372036854776000"},
+        {9223372036854775808.0, "9223372036854776000"},
+        {18446744073709551616.0, "18446744073709552000"},
+        {1e20, "100000000000000000000"},
+        {999999999999999868928.0, "999999999999999900000"},
+    };
+    for (const auto& [number, text] : wholeNumbers)
+        EXPECT_EQ(jsargs::toText(QJsonValue(number), 64).value(), QString::fromLatin1(text)) << text;
+    EXPECT_EQ(jsargs::toText(QJsonValue(1e21), 64).value(), QStringLiteral("1e+21"));
+    EXPECT_EQ(jsargs::toText(QJsonValue(std::nan("")), 64).value(), QStringLiteral("NaN"));
+    EXPECT_EQ(jsargs::toText(QJsonValue(-HUGE_VAL), 64).value(), QStringLiteral("-Infinity"));
     EXPECT_EQ(jsargs::toText(QJsonValue(QJsonValue::Null), 10).value(), QString());
     EXPECT_EQ(jsargs::toText(QJsonValue(QJsonArray{1}), 10).value(), QString());
     EXPECT_EQ(jsargs::toText(QJsonValue(QString(10, QChar(0x4E2D))), 30).value().size(), 10);
