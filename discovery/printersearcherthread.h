@@ -17,7 +17,13 @@
 #include "discovery/usbprinterinfo.h"
 
 #include <QThread>
+#include <functional>
+#include <string>
 #include <vector>
+
+namespace discovery {
+class NetPrinterMerger;
+}
 
 class PrinterSearcherThread : public QThread {
     Q_OBJECT
@@ -35,6 +41,9 @@ public:
     std::int32_t state() const { return m_searcher.state.load(); }
     void setScope(std::int32_t scope) { m_searcher.scope = scope; }
     PrinterSearcher& searcher() { return m_searcher; }
+    // Names the firewall that blocks mDNS, or "" (asked on this thread when
+    // no DNS-SD printer answered, for the log); set before start().
+    void setMdnsBlockedBy(std::function<std::string()> check) { m_mdnsBlockedBy = std::move(check); }
 
     // Registers the types the signals carry across threads, under the names
     // queued connections look up.
@@ -65,4 +74,8 @@ private:
         PrinterSearcherThread& m_thread;
     };
     Searcher m_searcher{*this};
+    // The DNS-SD, IPP and SNMP merge of the running network phase; SNMP
+    // printers go through it. Search thread only.
+    discovery::NetPrinterMerger* m_merger = nullptr;
+    std::function<std::string()> m_mdnsBlockedBy;
 };
