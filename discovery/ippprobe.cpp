@@ -21,6 +21,13 @@ int giveUp(http_t*, void*)
     return 0;
 }
 
+// libcups leaves no message when a connect was cancelled.
+std::string lastError()
+{
+    const char* text = cupsLastErrorString();
+    return text ? std::string(text) : std::string("cancelled");
+}
+
 }  // namespace
 
 std::string ippUri(const IppTarget& target)
@@ -37,7 +44,7 @@ IppProbeResult probePrinter(const IppTarget& target, std::chrono::milliseconds l
         httpConnect2(target.address.c_str(), target.port, nullptr, AF_INET,
                      target.tls ? HTTP_ENCRYPTION_ALWAYS : HTTP_ENCRYPTION_IF_REQUESTED, 1, ms, cancel));
     if (!http) {
-        result.error = std::string("no connection: ") + cupsLastErrorString();
+        result.error = "no connection: " + lastError();
         return result;
     }
     httpSetTimeout(http.get(), ms / 1000.0, giveUp, nullptr);
@@ -51,7 +58,7 @@ IppProbeResult probePrinter(const IppTarget& target, std::chrono::milliseconds l
     // cupsDoRequest takes the request and frees it.
     std::unique_ptr<ipp_t, IppDeleter> response(cupsDoRequest(http.get(), request, target.resource.c_str()));
     if (!response) {
-        result.error = std::string("no answer: ") + cupsLastErrorString();
+        result.error = "no answer: " + lastError();
         return result;
     }
     result.attributes = printerAttributesFrom(response.get());

@@ -48,8 +48,14 @@ TEST(DnssdTxt, keepsTheFirstOfRepeatedKeysAndIgnoresCaseOfKeys)
 }
 
 struct Rejected {
+    const char* name;
     const char* entry;
 };
+
+void PrintTo(const Rejected& rejected, std::ostream* os)
+{
+    *os << rejected.name;
+}
 
 class DnssdTxtRejects : public ::testing::TestWithParam<Rejected> {};
 
@@ -62,13 +68,17 @@ TEST_P(DnssdTxtRejects, unsafeValuesAreDropped)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, DnssdTxtRejects,
-                         ::testing::Values(Rejected{"rp=../../etc/passwd"}, Rejected{"rp=/absolute"},
-                                           Rejected{"rp=ipp/print?x=1"}, Rejected{"rp=a b"},
-                                           Rejected{"adminurl=javascript:alert(1)"},
-                                           Rejected{"adminurl=http://x/\"onmouseover=1"},
-                                           Rejected{"adminurl=file:///etc/passwd"}, Rejected{"UUID=not a uuid"},
-                                           Rejected{"UUID=e3248000x80ce-11db-8000-30055c773bcf"},
-                                           Rejected{"UUID=e3248000-80ce-11db-8000-30055c773bcf0"}));
+                         ::testing::Values(Rejected{"pathClimbsOut", "rp=../../etc/passwd"},
+                                           Rejected{"pathIsAbsolute", "rp=/absolute"},
+                                           Rejected{"pathHasAQuery", "rp=ipp/print?x=1"},
+                                           Rejected{"pathHasASpace", "rp=a b"},
+                                           Rejected{"linkIsScript", "adminurl=javascript:alert(1)"},
+                                           Rejected{"linkHasAQuote", "adminurl=http://x/\"onmouseover=1"},
+                                           Rejected{"linkIsAFile", "adminurl=file:///etc/passwd"},
+                                           Rejected{"uuidIsWords", "UUID=not a uuid"},
+                                           Rejected{"uuidLacksADash", "UUID=e3248000x80ce-11db-8000-30055c773bcf"},
+                                           Rejected{"uuidIsTooLong", "UUID=e3248000-80ce-11db-8000-30055c773bcf0"}),
+                         [](const ::testing::TestParamInfo<Rejected>& param) { return std::string(param.param.name); });
 
 TEST(DnssdTxt, anyBytesAreKeptAndBounded)
 {
