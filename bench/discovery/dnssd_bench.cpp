@@ -8,6 +8,7 @@
 #include "network_lanbed.h"
 
 #include <QCoreApplication>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
