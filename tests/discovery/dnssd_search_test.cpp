@@ -17,6 +17,7 @@
 
 #include <map>
 #include <mutex>
+#include <net/if.h>
 
 using namespace discovery;
 
@@ -217,6 +218,55 @@ TEST_F(DnssdSearch, theBrowserSeesEveryAnnouncedService)
         {"10.203.7.47", "_ipp._tcp"},
     };
     EXPECT_EQ(services, expected);
+}
+
+// The messages logged while a test runs.
+class LogCapture {
+public:
+    LogCapture() { m_previous = qInstallMessageHandler(&LogCapture::handle); }
+    ~LogCapture() { qInstallMessageHandler(m_previous); }
+    static QStringList lines()
+    {
+        std::lock_guard<std::mutex> lock(mutex());
+        return captured();
+    }
+
+private:
+    static void handle(QtMsgType, const QMessageLogContext&, const QString& text)
+    {
+        std::lock_guard<std::mutex> lock(mutex());
+        captured().append(text);
+    }
+    static std::mutex& mutex()
+    {
+        static std::mutex m;
+        return m;
+    }
+    static QStringList& captured()
+    {
+        static QStringList list;
+        return list;
+    }
+    QtMessageHandler m_previous = nullptr;
+};
+
+TEST_F(DnssdSearch, whenNoDnssdAnswerComesTheLogSaysTheFirewallBlocksMdns)
+{
+    LogCapture log;
+    NetPrinterMerger::Settings settings;
+    settings.mdnsBlockedBy = [] { return std::string("the firewall"); };
+    std::vector<NetPrinterInfo> reported;
+    NetPrinterMerger merger([&](const NetPrinterInfo& printer) { reported.push_back(printer); }, [] { return true; },
+                            settings);
+    // The scanner's avahi-daemon serves only the LAN adapter: browsing on
+    // loopback finds nothing, as a blocked port 5353 would.
+    merger.startDnssd({int(if_nametoindex("lo"))});
+    ASSERT_TRUE(merger.dnssdRunning());
+    merger.finish();
+    EXPECT_TRUE(reported.empty());
+    const QStringList lines = LogCapture::lines().filter(QStringLiteral("UDP 5353"));
+    ASSERT_EQ(lines.size(), 1) << LogCapture::lines().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(lines[0].contains(QStringLiteral("the firewall blocks mDNS"))) << lines[0].toStdString();
 }
 
 }  // namespace
