@@ -47,10 +47,15 @@ public:
         QObject::connect(
             &thread, &PrinterSearcherThread::netPrinter, &thread,
             [this](NetPrinterInfo printer) {
+                const QJsonObject details =
+                    QJsonDocument::fromJson(QByteArray::fromStdString(printer.details)).object();
+                // Two printers on one host differ by their port, as the page
+                // keys them.
+                const int port = details.value("port").toInt();
+                const std::string key = printer.ip + (port && port != 631 ? ":" + std::to_string(port) : "");
                 std::lock_guard<std::mutex> lock(mutex);
-                ++count[printer.ip];
-                reports[printer.ip] = {printer.mfg, printer.mdl,
-                                       QJsonDocument::fromJson(QByteArray::fromStdString(printer.details)).object()};
+                ++count[key];
+                reports[key] = {printer.mfg, printer.mdl, details};
             },
             Qt::DirectConnection);
     }
@@ -64,7 +69,7 @@ public:
 
     PrinterSearcherThread thread;
     std::mutex mutex;
-    std::map<std::string, int> count;
+    std::map<std::string, int> count;  // by address, and port when not 631
     std::map<std::string, Reported> reports;
 };
 
@@ -105,8 +110,9 @@ TEST_F(DnssdSearch, everyPrinterIsReportedOnceWithItsMakerAndModel)
     EXPECT_EQ(search.thread.state(), PrinterSearcher::kEndedNormally);
 
     std::map<std::string, std::pair<std::string, std::string>> expected = kSnmpPrinters;
-    expected["10.203.7.40"] = {"Brother", "MFC-L3770CDW series"};
-    expected["10.203.7.41"] = {"Canon", "G7000 series"};
+    expected["10.203.7.40:8631"] = {"Brother", "MFC-L3770CDW series"};
+    expected["10.203.7.40:8633"] = {"Brother", "HL-L8360CDW"};
+    expected["10.203.7.41:8632"] = {"Canon", "G7000 series"};
     expected["10.203.7.46"] = {"Xerox", "VersaLink C400"};
     expected["10.203.7.47"] = {kEvilMfg, std::string(240, 'A')};
     std::map<std::string, std::pair<std::string, std::string>> seen;
@@ -117,7 +123,7 @@ TEST_F(DnssdSearch, everyPrinterIsReportedOnceWithItsMakerAndModel)
     EXPECT_EQ(seen, expected);
 
     const auto details = [&](const char* ip) { return search.reports[ip].details; };
-    EXPECT_EQ(details("10.203.7.40"),
+    EXPECT_EQ(details("10.203.7.40:8631"),
               QJsonObject({{"uri", "ipp://10.203.7.40:8631/ipp/print"},
                            {"port", 8631},
                            {"driverless", true},
@@ -130,9 +136,12 @@ TEST_F(DnssdSearch, everyPrinterIsReportedOnceWithItsMakerAndModel)
     // One printer announced four ways is one report (count above); plain IPP
     // is asked, not IPPS. Which of its other services are listed depends on
     // whether avahi had them cached when the IPP answer came.
-    EXPECT_EQ(details("10.203.7.41").value("uri"), QJsonValue("ipp://10.203.7.41:8632/ipp/print"));
-    EXPECT_EQ(details("10.203.7.41").value("uuid"), QJsonValue(uuidOf("canon")));
-    EXPECT_TRUE(details("10.203.7.41").value("services").toArray().contains("_ipp._tcp"));
+    EXPECT_EQ(details("10.203.7.41:8632").value("uri"), QJsonValue("ipp://10.203.7.41:8632/ipp/print"));
+    EXPECT_EQ(details("10.203.7.41:8632").value("uuid"), QJsonValue(uuidOf("canon")));
+    EXPECT_TRUE(details("10.203.7.41:8632").value("services").toArray().contains("_ipp._tcp"));
+    // Two printers on one host are two reports.
+    EXPECT_EQ(details("10.203.7.40:8633").value("uri"), QJsonValue("ipp://10.203.7.40:8633/ipp/print"));
+    EXPECT_EQ(details("10.203.7.40:8633").value("uuid"), QJsonValue(uuidOf("brother2")));
     // The SNMP printer that also answers IPP and DNS-SD: once, with its IPP
     // identity. Whether its SNMP or its DNS-SD answer came first is a race
     // (the DNS-SD one usually wins from avahi's cache); the other is merged
@@ -212,6 +221,7 @@ TEST_F(DnssdSearch, theBrowserSeesEveryAnnouncedService)
     browser.stop();
     const std::multiset<std::pair<std::string, std::string>> expected = {
         {"10.203.7.20", "_ipp._tcp"},
+        {"10.203.7.40", "_ipp._tcp"},
         {"10.203.7.40", "_ipp._tcp"},
         {"10.203.7.41", "_ipp._tcp"},
         {"10.203.7.41", "_ipps._tcp"},

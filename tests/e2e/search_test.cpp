@@ -42,13 +42,14 @@ const Shown kExpected[] = {
     {"net:10.203.7.27", "10.203.7.27", "", "Network, 10.203.7.27"},
     // DNS-SD printers; one on another port than 631 is keyed by it too.
     {"net:10.203.7.40:8631", "Brother MFC-L3770CDW series", "", "Network, 10.203.7.40"},
+    {"net:10.203.7.40:8633", "Brother HL-L8360CDW", "", "Network, 10.203.7.40"},
     {"net:10.203.7.41:8632", "Canon G7000 series", "", "Network, 10.203.7.41"},
     {"net:10.203.7.46", "Xerox VersaLink C400", "", "Network, 10.203.7.46"},
 };
 
 // The DNS-SD printers beside the bed's SNMP agents (10.203.7.20 answers both
-// and is one row).
-constexpr int kDnssdOnlyPrinters = 4;
+// and is one row; 10.203.7.40 holds two printers, two rows).
+constexpr int kDnssdOnlyPrinters = 5;
 
 class FindPrinters : public EndToEnd {
 protected:

@@ -30,20 +30,23 @@ TEST_F(SearchTest, StartScanFindsTheBedPrintersAndEnds)
     EXPECT_EQ(callsOf("notifyScanFinishiByCpp")[0].toArray(), QJsonArray({"notifyScanFinishiByCpp", 0, "ok"}));
 
     QSet<QString> seen;
-    QMap<QString, QJsonArray> byIp;
+    QMap<QString, QJsonArray> byIp;  // by address, and port when not 631
     for (const QJsonValue& call : callsOf("notifyNetworkPrinterByCpp")) {
         const QJsonArray args = call.toArray();
-        const QString ip = args[1].toString();
-        EXPECT_FALSE(seen.contains(ip)) << "reported twice: " << ip.toStdString();
-        seen.insert(ip);
-        byIp.insert(ip, args);
         // Five arguments: the three every page reads, then the details.
-        ASSERT_EQ(args.size(), 5) << ip.toStdString();
-        EXPECT_TRUE(QJsonDocument::fromJson(args[4].toString().toUtf8()).isObject()) << ip.toStdString();
+        ASSERT_EQ(args.size(), 5) << args[1].toString().toStdString();
+        const QJsonObject details = QJsonDocument::fromJson(args[4].toString().toUtf8()).object();
+        EXPECT_FALSE(details.isEmpty()) << args[1].toString().toStdString();
+        // Two printers on one host differ by their port, as the page keys them.
+        const int port = details.value("port").toInt();
+        const QString key = args[1].toString() + (port && port != 631 ? ":" + QString::number(port) : QString());
+        EXPECT_FALSE(seen.contains(key)) << "reported twice: " << key.toStdString();
+        seen.insert(key);
+        byIp.insert(key, args);
     }
     EXPECT_EQ(seen, QSet<QString>({"10.203.7.20", "10.203.7.21", "10.203.7.22", "10.203.7.23", "10.203.7.24",
-                                   "10.203.7.25", "10.203.7.26", "10.203.7.27", "10.203.7.40", "10.203.7.41",
-                                   "10.203.7.46", "10.203.7.47"}));
+                                   "10.203.7.25", "10.203.7.26", "10.203.7.27", "10.203.7.40:8631",
+                                   "10.203.7.40:8633", "10.203.7.41:8632", "10.203.7.46", "10.203.7.47"}));
     const auto firstFour = [&](const char* ip) {
         QJsonArray args = byIp.value(QString::fromLatin1(ip));
         while (args.size() > 4)
@@ -58,11 +61,14 @@ TEST_F(SearchTest, StartScanFindsTheBedPrintersAndEnds)
               QJsonArray({"notifyNetworkPrinterByCpp", "10.203.7.20", "Hewlett-Packard", "HP Color LaserJet CP2025dn"}));
     EXPECT_EQ(details("10.203.7.20").value("uri"), QJsonValue("ipp://10.203.7.20:631/ipp/print"));
     // DNS-SD and IPP, no SNMP: names from the printer's IEEE 1284 id.
-    EXPECT_EQ(firstFour("10.203.7.40"),
+    EXPECT_EQ(firstFour("10.203.7.40:8631"),
               QJsonArray({"notifyNetworkPrinterByCpp", "10.203.7.40", "Brother", "MFC-L3770CDW series"}));
-    EXPECT_EQ(details("10.203.7.40").value("driverless"), QJsonValue(true));
-    EXPECT_EQ(details("10.203.7.40").value("uri"), QJsonValue("ipp://10.203.7.40:8631/ipp/print"));
-    EXPECT_EQ(firstFour("10.203.7.41"),
+    EXPECT_EQ(details("10.203.7.40:8631").value("driverless"), QJsonValue(true));
+    EXPECT_EQ(details("10.203.7.40:8631").value("uri"), QJsonValue("ipp://10.203.7.40:8631/ipp/print"));
+    // A second printer on the same host.
+    EXPECT_EQ(firstFour("10.203.7.40:8633"),
+              QJsonArray({"notifyNetworkPrinterByCpp", "10.203.7.40", "Brother", "HL-L8360CDW"}));
+    EXPECT_EQ(firstFour("10.203.7.41:8632"),
               QJsonArray({"notifyNetworkPrinterByCpp", "10.203.7.41", "Canon", "G7000 series"}));
     // Announced on a host that does not answer: names from its TXT record.
     EXPECT_EQ(firstFour("10.203.7.46"),
