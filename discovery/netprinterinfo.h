@@ -14,7 +14,7 @@ struct NetPrinterInfo {
     std::string mdl;       // model from deviceId
     // What more the search learnt (IPP URI, driverless, UUID, DNS-SD name,
     // sources), as the JSON text the page receives; empty when nothing.
-    std::string details;
+    std::string details{};  // (initialised, so older four-field initialisers stay valid)
 };
 
 Q_DECLARE_METATYPE(NetPrinterInfo)
