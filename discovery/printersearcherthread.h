@@ -5,8 +5,10 @@
 // window's Qt child). The search runs in run() on this thread and touches only
 // the device tree it builds, the network and the searcher's fields.
 // Reports: queued signals to the main window, in the order the phases make
-// them. Stops: when the phases end, or early once the state leaves "running"
-// (requestInterrupt, from the UI thread).
+// them. The network phase's DNS-SD browser and IPP probe threads (owned by
+// its NetPrinterMerger, joined before finish) emit netPrinter too, one report
+// at a time; finish always comes last. Stops: when the phases end, or early
+// once the state leaves "running" (requestInterrupt, from the UI thread).
 //
 // The phases report through a PrinterSearcher; the thread holds one whose
 // hooks emit the thread's signals (the hooks and the signals share names, so
