@@ -31,7 +31,7 @@ int main(int argc, char** argv)
     PrinterSearcherThread thread;
     thread.setScope(PrinterSearcher::kNetworkOnly);
     std::mutex mutex;
-    std::map<std::string, std::pair<double, std::string>> reported;  // ip -> ms, sources
+    std::map<std::string, std::pair<double, std::string>> reported;  // address[:port] -> ms, sources
     const auto start = std::chrono::steady_clock::now();
     QObject::connect(
         &thread, &PrinterSearcherThread::netPrinter, &thread,
@@ -42,8 +42,11 @@ int main(int argc, char** argv)
             std::string sources;
             for (const QJsonValue& source : details.value(QStringLiteral("source")).toArray())
                 sources += (sources.empty() ? "" : "+") + source.toString().toStdString();
+            // Two printers on one host differ by their port.
+            const int port = details.value(QStringLiteral("port")).toInt();
+            const std::string key = printer.ip + (port && port != 631 ? ":" + std::to_string(port) : "");
             std::lock_guard<std::mutex> lock(mutex);
-            reported[printer.ip] = {ms, sources};
+            reported[key] = {ms, sources};
         },
         Qt::DirectConnection);
     thread.claim();
@@ -55,7 +58,7 @@ int main(int argc, char** argv)
     const double total = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     std::lock_guard<std::mutex> lock(mutex);
     for (const auto& [ip, entry] : reported)
-        std::printf("%s printer %-12s %8.0f ms  %s\n", label.c_str(), ip.c_str(), entry.first, entry.second.c_str());
+        std::printf("%s printer %-17s %8.0f ms  %s\n", label.c_str(), ip.c_str(), entry.first, entry.second.c_str());
     std::printf("%s search %.0f ms, %zu printers\n", label.c_str(), total, reported.size());
     return 0;
 }
