@@ -12,6 +12,9 @@ struct NetPrinterInfo {
     std::string deviceId;  // IEEE 1284 device id, cut at its first zero byte
     std::string mfg;       // manufacturer from deviceId
     std::string mdl;       // model from deviceId
+    // What more the search learnt (IPP URI, driverless, UUID, DNS-SD name,
+    // sources), as the JSON text the page receives; empty when nothing.
+    std::string details{};  // (initialised, so older four-field initialisers stay valid)
 };
 
 Q_DECLARE_METATYPE(NetPrinterInfo)

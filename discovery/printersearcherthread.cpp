@@ -1,6 +1,7 @@
 #include "discovery/printersearcherthread.h"
 
 #include "devicetree/devicetree.h"
+#include "discovery/netprintermerge.h"
 #include "discovery/netscan.h"
 #include "discovery/usbprinters.h"
 #include "sysutil/signalstack.h"
@@ -64,8 +65,19 @@ void PrinterSearcherThread::run()
         // The tree walk runs even when the passes were cut short.
         searchUsbByTree(s, &usb);
     }
-    if (s.running() && (s.scope == PrinterSearcher::kNetworkOnly || s.scope == PrinterSearcher::kBoth))
+    if (s.running() && (s.scope == PrinterSearcher::kNetworkOnly || s.scope == PrinterSearcher::kBoth)) {
+        // DNS-SD browses alongside the sweep; SNMP printers are merged with
+        // its answers (netprintermerge.h) and every printer reported once.
+        discovery::NetPrinterMerger::Settings settings;
+        settings.mdnsBlockedBy = m_mdnsBlockedBy;
+        discovery::NetPrinterMerger merger([this](const NetPrinterInfo& printer) { emit netPrinter(printer); },
+                                           [&s] { return s.running(); }, settings);
+        merger.startDnssd(discovery::selectedInterfaceIndexes());
+        m_merger = &merger;
         searchNetwork(s);
+        merger.finish();
+        m_merger = nullptr;
+    }
     std::int32_t expected = PrinterSearcher::kInterruptRequested;
     if (!s.state.compare_exchange_strong(expected, PrinterSearcher::kEndedByInterrupt))
         s.state = PrinterSearcher::kEndedNormally;
@@ -92,7 +104,10 @@ void PrinterSearcherThread::Searcher::usb2(DeviceTree* tree, std::vector<DeviceI
 
 void PrinterSearcherThread::Searcher::netPrinter(const NetPrinterInfo& printer)
 {
-    emit m_thread.netPrinter(printer);
+    if (m_thread.m_merger)
+        m_thread.m_merger->addSnmpPrinter(printer);
+    else
+        emit m_thread.netPrinter(printer);
 }
 
 void PrinterSearcherThread::Searcher::finish()

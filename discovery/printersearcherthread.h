@@ -7,8 +7,10 @@
 // network and the searcher's fields; the network phase adds one querier thread
 // of its own (see netscan.h).
 // Reports: queued signals to the main window, in the order the phases make
-// them. Stops: when the phases end, or early once the state leaves "running"
-// (requestInterrupt, from the UI thread).
+// them. The network phase's DNS-SD browser and IPP probe threads (owned by
+// its NetPrinterMerger, joined before finish) emit netPrinter too, one report
+// at a time; finish always comes last. Stops: when the phases end, or early
+// once the state leaves "running" (requestInterrupt, from the UI thread).
 //
 // The phases report through a PrinterSearcher; the thread holds one whose
 // hooks emit the thread's signals (the hooks and the signals share names, so
@@ -19,7 +21,13 @@
 #include "discovery/usbprinterinfo.h"
 
 #include <QThread>
+#include <functional>
+#include <string>
 #include <vector>
+
+namespace discovery {
+class NetPrinterMerger;
+}
 
 class PrinterSearcherThread : public QThread {
     Q_OBJECT
@@ -37,6 +45,9 @@ public:
     std::int32_t state() const { return m_searcher.state.load(); }
     void setScope(std::int32_t scope) { m_searcher.scope = scope; }
     PrinterSearcher& searcher() { return m_searcher; }
+    // Names the firewall that blocks mDNS, or "" (asked on this thread when
+    // no DNS-SD printer answered, for the log); set before start().
+    void setMdnsBlockedBy(std::function<std::string()> check) { m_mdnsBlockedBy = std::move(check); }
 
     // Registers the types the signals carry across threads, under the names
     // queued connections look up.
@@ -67,4 +78,8 @@ private:
         PrinterSearcherThread& m_thread;
     };
     Searcher m_searcher{*this};
+    // The DNS-SD, IPP and SNMP merge of the running network phase; SNMP
+    // printers go through it. Search thread only.
+    discovery::NetPrinterMerger* m_merger = nullptr;
+    std::function<std::string()> m_mdnsBlockedBy;
 };

@@ -8,6 +8,7 @@
 #include "mainwindow/pagecommands.h"
 #include "mainwindow/workerthread.h"
 #include "online/user.h"
+#include "repair/firewallstate.h"
 #include "sysinfo/hardwaresummary.h"
 #include "sysutil/systeminfo.h"
 #include "sysutil/textconv.h"
@@ -83,6 +84,10 @@ int MainBlkWindow::startScan()
     }
     auto* thread = new PrinterSearcherThread(this);
     thread->claim();
+    thread->setMdnsBlockedBy([]() -> std::string {
+        return repair::firewallAllows(repair::FirewallGroup::NetworkDiscovery) ? std::string()
+                                                                               : std::string("the firewall");
+    });
     PrinterSearcherThread::registerMetaTypes();
     const bool connected = connect(thread, &PrinterSearcherThread::progress, this, &MainBlkWindow::onSearchProgress,
                                    Qt::QueuedConnection)
@@ -158,7 +163,11 @@ void MainBlkWindow::onNetworkPrinter(NetPrinterInfo printer)
     const QString mfg = sysutil::fromUntrustedBytes(QByteArray::fromStdString(printer.mfg));
     const QString mdl = sysutil::fromUntrustedBytes(QByteArray::fromStdString(printer.mdl));
     qDebug().noquote() << "ip: " + ip + " mdl: " + mdl + " mfg: " + mfg;
-    callPage(QStringLiteral("notifyNetworkPrinterByCpp"), QJsonArray{ip, mfg, mdl});
+    // The details (a JSON text) follow the three arguments every page reads.
+    QJsonArray args{ip, mfg, mdl};
+    if (!printer.details.empty())
+        args.append(QString::fromStdString(printer.details));
+    callPage(QStringLiteral("notifyNetworkPrinterByCpp"), args);
 }
 
 void MainBlkWindow::onSearchFinished()

@@ -88,16 +88,19 @@
 
   function row(item) {
     // A printer whose driver is already installed needs no download.
-    var pkg = item.hasDriver === true ? null : model.driverPackageFor(item.maker, item.name);
+    var pkg = item.hasDriver === true || item.driverless ? null : model.driverPackageFor(item.maker, item.name);
     var where = item.kind === 'net' ? el('td', { i18n: 'found.at', args: [item.ip] })
                                     : el('td', { i18n: 'found.usb', args: [item.vidPid || '—'] });
-    var driver = item.kind === 'net' ? el('td', { i18n: 'found.driverUnknown' })
+    var driver = item.kind === 'net' ? (item.driverless ? el('td', { 'class': 'ok-text', i18n: 'found.driverless' })
+                                                        : el('td', { i18n: 'found.driverUnknown' }))
                                      : el('td', { 'class': item.hasDriver ? 'ok-text' : 'warn-text',
                                                   i18n: item.hasDriver ? 'found.driverYes' : 'found.driverNo' });
     var next;
     if (pkg) {
       next = ui.needs(el('button', { type: 'button', 'data-action': 'install-driver', 'data-key': item.key,
                                      i18n: 'found.install', onclick: function () { installDriver(item, pkg); } }), 'Down');
+    } else if (item.kind === 'net' && item.uri) {
+      next = el('span', { 'class': 'muted', i18n: 'found.addNetworkUri', args: [item.uri] });
     } else if (item.kind === 'net') {
       next = el('span', { 'class': 'muted', i18n: 'found.addNetwork' });
     } else {
@@ -152,7 +155,7 @@
       K.on('notifyScanProgressByCpp', onProgress);
       K.on('notifyUsbPrinterByCpp', function (text) { add(model.parseUsbRecord(text)); });
       K.on('notifyUsbPrinterByCpp2', function (nodesOfDevice) { add(model.parseUsbDevice(nodesOfDevice)); });
-      K.on('notifyNetworkPrinterByCpp', function (ip, mfg, mdl) { add(model.parseNetworkPrinter(ip, mfg, mdl)); });
+      K.on('notifyNetworkPrinterByCpp', function (ip, mfg, mdl, details) { add(model.parseNetworkPrinter(ip, mfg, mdl, details)); });
       K.on('notifyScanFinishiByCpp', onFinish);
       setRunning(false);
       render();

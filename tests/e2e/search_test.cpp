@@ -1,6 +1,7 @@
 // Find printers: one search from the panel's Start button finds the USB
-// printers of the device fixture and the SNMP printers of the simulated LAN,
-// each shown with its maker and model; Stop ends a search.
+// printers of the device fixture, and the SNMP and DNS-SD printers of the
+// simulated LAN, each once, shown with its maker and model; Stop ends a
+// search.
 
 #include "e2efixture.h"
 
@@ -39,7 +40,16 @@ const Shown kExpected[] = {
     {"net:10.203.7.25", "RICOH", "", "Network, 10.203.7.25"},
     {"net:10.203.7.26", "10.203.7.26", "", "Network, 10.203.7.26"},
     {"net:10.203.7.27", "10.203.7.27", "", "Network, 10.203.7.27"},
+    // DNS-SD printers; one on another port than 631 is keyed by it too.
+    {"net:10.203.7.40:8631", "Brother MFC-L3770CDW series", "", "Network, 10.203.7.40"},
+    {"net:10.203.7.40:8633", "Brother HL-L8360CDW", "", "Network, 10.203.7.40"},
+    {"net:10.203.7.41:8632", "Canon G7000 series", "", "Network, 10.203.7.41"},
+    {"net:10.203.7.46", "Xerox VersaLink C400", "", "Network, 10.203.7.46"},
 };
+
+// The DNS-SD printers beside the bed's SNMP agents (10.203.7.20 answers both
+// and is one row; 10.203.7.40 holds two printers, two rows).
+constexpr int kDnssdOnlyPrinters = 5;
 
 class FindPrinters : public EndToEnd {
 protected:
@@ -97,7 +107,21 @@ TEST_F(FindPrinters, aSearchFindsTheUsbAndNetworkPrintersWithMakersAndModels)
     int agents = 0;
     for (const lanbed::ProfileLine& line : profile.lines)
         agents += line.kind == lanbed::ProfileLine::Printer ? 1 : 0;
-    EXPECT_EQ(network, agents);
+    EXPECT_EQ(network, agents + kDnssdOnlyPrinters);
+
+    // The hostile TXT record is plain text in its row, cut to size.
+    const QString evilModel = QString(60, QLatin1Char('A')) + QChar(0x2026) + QString(59, QLatin1Char('A'));
+    EXPECT_EQ(shown.value(QStringLiteral("net:10.203.7.47")).value(QStringLiteral("printer")).toString(),
+              QString::fromUtf8("<b>Evil</b>\uFFFD\uFFFD\"'\\ ") + evilModel);
+    EXPECT_EQ(page(QStringLiteral("document.querySelectorAll('#search-results b, #search-results img').length")),
+              QJsonValue(0));
+    // A driverless printer needs no driver and says how to add it.
+    EXPECT_EQ(page(QStringLiteral("document.querySelector('#search-results tr[data-key=\"net:10.203.7.40:8631\"]')"
+                                  ".cells[2].textContent")),
+              QJsonValue(QStringLiteral("Not needed (driverless)")));
+    EXPECT_EQ(page(QStringLiteral("document.querySelector('#search-results tr[data-key=\"net:10.203.7.40:8631\"]')"
+                                  ".cells[3].textContent")),
+              QJsonValue(QStringLiteral("Add it under Printers → Network printer with ipp://10.203.7.40:8631/ipp/print.")));
 
     EXPECT_EQ(page(QStringLiteral("document.getElementById('search-progress').value")), QJsonValue(100));
     page(QStringLiteral("document.querySelector('#search-results tr[data-key=\"net:10.203.7.20\"]').scrollIntoView()"));

@@ -77,6 +77,17 @@ TEST_F(MainWindowTest, NetworkPrinterTextFromTheWireIsMadeSafe)
     EXPECT_TRUE(mfg.contains(QChar(0xFFFD)));
 }
 
+TEST_F(MainWindowTest, NetworkPrinterDetailsFollowTheThreeArguments)
+{
+    NetPrinterInfo printer{"10.203.7.40", "MFG:Brother;MDL:MFC;", "Brother", "MFC"};
+    printer.details = R"({"driverless":true,"uri":"ipp://10.203.7.40:8631/ipp/print"})";
+    window->onNetworkPrinter(printer);
+    ASSERT_TRUE(waitForCall("notifyNetworkPrinterByCpp"));
+    EXPECT_EQ(callsOf("notifyNetworkPrinterByCpp")[0].toArray(),
+              QJsonArray({"notifyNetworkPrinterByCpp", "10.203.7.40", "Brother", "MFC",
+                          R"({"driverless":true,"uri":"ipp://10.203.7.40:8631/ipp/print"})"}));
+}
+
 TEST_F(MainWindowTest, UsbDeviceReportTakesOwnershipOfTreeAndList)
 {
     // An empty snapshot: nothing to report, and both objects are freed here

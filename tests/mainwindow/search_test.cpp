@@ -1,10 +1,14 @@
-// A whole search from the page contract, inside the LAN test bed: startScan
-// to "notifyScanFinishiByCpp", with the bed's SNMP printers reported.
+// A whole search from the page contract, inside the LAN test bed with its
+// DNS-SD printers: startScan to "notifyScanFinishiByCpp", with the bed's SNMP
+// printers, DNS-SD printers and the printer answering both reported once.
 
 #include "mainwindowfixture.h"
 
 #include "../discovery/network_lanbed.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
 #include <QSet>
 
 using mainwindowtest::MainWindowTest;
@@ -26,20 +30,57 @@ TEST_F(SearchTest, StartScanFindsTheBedPrintersAndEnds)
     EXPECT_EQ(callsOf("notifyScanFinishiByCpp")[0].toArray(), QJsonArray({"notifyScanFinishiByCpp", 0, "ok"}));
 
     QSet<QString> seen;
-    QJsonArray hp;
+    QMap<QString, QJsonArray> byIp;  // by address, and port when not 631
     for (const QJsonValue& call : callsOf("notifyNetworkPrinterByCpp")) {
         const QJsonArray args = call.toArray();
-        const QString ip = args[1].toString();
-        EXPECT_FALSE(seen.contains(ip)) << "reported twice: " << ip.toStdString();
-        seen.insert(ip);
-        EXPECT_TRUE(ip.startsWith("10.203.7.")) << ip.toStdString();
-        if (ip == "10.203.7.20")
-            hp = args;
+        // Five arguments: the three every page reads, then the details.
+        ASSERT_EQ(args.size(), 5) << args[1].toString().toStdString();
+        const QJsonObject details = QJsonDocument::fromJson(args[4].toString().toUtf8()).object();
+        EXPECT_FALSE(details.isEmpty()) << args[1].toString().toStdString();
+        // Two printers on one host differ by their port, as the page keys them.
+        const int port = details.value("port").toInt();
+        const QString key = args[1].toString() + (port && port != 631 ? ":" + QString::number(port) : QString());
+        EXPECT_FALSE(seen.contains(key)) << "reported twice: " << key.toStdString();
+        seen.insert(key);
+        byIp.insert(key, args);
     }
-    const QSet<QString> bedPrinters = {"10.203.7.20", "10.203.7.21", "10.203.7.22", "10.203.7.23",
-                                       "10.203.7.24", "10.203.7.25", "10.203.7.26", "10.203.7.27"};
-    EXPECT_EQ(seen, bedPrinters) << "the bed runs eight agents";
-    EXPECT_EQ(hp, QJsonArray({"notifyNetworkPrinterByCpp", "10.203.7.20", "Hewlett-Packard", "HP Color LaserJet CP2025dn"}));
+    EXPECT_EQ(seen, QSet<QString>({"10.203.7.20", "10.203.7.21", "10.203.7.22", "10.203.7.23", "10.203.7.24",
+                                   "10.203.7.25", "10.203.7.26", "10.203.7.27", "10.203.7.40:8631",
+                                   "10.203.7.40:8633", "10.203.7.41:8632", "10.203.7.46", "10.203.7.47"}));
+    const auto firstFour = [&](const char* ip) {
+        QJsonArray args = byIp.value(QString::fromLatin1(ip));
+        while (args.size() > 4)
+            args.removeLast();
+        return args;
+    };
+    const auto details = [&](const char* ip) {
+        return QJsonDocument::fromJson(byIp.value(QString::fromLatin1(ip)).at(4).toString().toUtf8()).object();
+    };
+    // SNMP and DNS-SD: once, with the SNMP names.
+    EXPECT_EQ(firstFour("10.203.7.20"),
+              QJsonArray({"notifyNetworkPrinterByCpp", "10.203.7.20", "Hewlett-Packard", "HP Color LaserJet CP2025dn"}));
+    EXPECT_EQ(details("10.203.7.20").value("uri"), QJsonValue("ipp://10.203.7.20:631/ipp/print"));
+    // DNS-SD and IPP, no SNMP: names from the printer's IEEE 1284 id.
+    EXPECT_EQ(firstFour("10.203.7.40:8631"),
+              QJsonArray({"notifyNetworkPrinterByCpp", "10.203.7.40", "Brother", "MFC-L3770CDW series"}));
+    EXPECT_EQ(details("10.203.7.40:8631").value("driverless"), QJsonValue(true));
+    EXPECT_EQ(details("10.203.7.40:8631").value("uri"), QJsonValue("ipp://10.203.7.40:8631/ipp/print"));
+    // A second printer on the same host.
+    EXPECT_EQ(firstFour("10.203.7.40:8633"),
+              QJsonArray({"notifyNetworkPrinterByCpp", "10.203.7.40", "Brother", "HL-L8360CDW"}));
+    EXPECT_EQ(firstFour("10.203.7.41:8632"),
+              QJsonArray({"notifyNetworkPrinterByCpp", "10.203.7.41", "Canon", "G7000 series"}));
+    // Announced on a host that does not answer: names from its TXT record.
+    EXPECT_EQ(firstFour("10.203.7.46"),
+              QJsonArray({"notifyNetworkPrinterByCpp", "10.203.7.46", "Xerox", "VersaLink C400"}));
+    // A hostile TXT record arrives as text, invalid bytes replaced.
+    EXPECT_EQ(firstFour("10.203.7.47"),
+              QJsonArray({"notifyNetworkPrinterByCpp", "10.203.7.47", QString::fromUtf8("<b>Evil</b>\uFFFD\uFFFD\"'\\"),
+                          QString(240, QLatin1Char('A'))}));
+    // SNMP only.
+    EXPECT_EQ(firstFour("10.203.7.21"),
+              QJsonArray({"notifyNetworkPrinterByCpp", "10.203.7.21", "Brother", "HL-L2350DW series"}));
+    EXPECT_EQ(details("10.203.7.21").value("source"), QJsonValue(QJsonArray{"snmp"}));
 
     // Progress: the USB steps, the network start and sweep, then one step per
     // live host with consecutive numbers, never going back.

@@ -210,6 +210,36 @@ test('USB and network reports become one list', () => {
   assert.equal(search.parseNetworkPrinter('10.0.0.1', 'HP', 'HP LaserJet 400').name, 'HP LaserJet 400');
 });
 
+test('network printer details: the fourth argument of notifyNetworkPrinterByCpp', () => {
+  const details = JSON.stringify({ uri: 'ipp://10.203.7.40:8631/ipp/print', port: 8631, driverless: true,
+    uuid: '7002657c-4ed8-3731-686b-cb38fea40f0a', dnssdName: 'Office\u0001Jet', makeAndModel: 'Brother MFC',
+    source: ['dnssd', 'ipp', 'evil'] });
+  const p = search.parseNetworkPrinter('10.203.7.40', 'Brother', 'MFC-L3770CDW series', details);
+  assert.equal(p.key, 'net:10.203.7.40:8631');
+  assert.equal(p.driverless, true);
+  assert.equal(p.uri, 'ipp://10.203.7.40:8631/ipp/print');
+  assert.equal(p.uuid, '7002657c-4ed8-3731-686b-cb38fea40f0a');
+  assert.equal(p.dnssdName, 'Office Jet');
+  assert.deepEqual(p.sources, ['dnssd', 'ipp']);
+  assert.equal(search.methodKey(p), 'found.networkDnssd');
+  // Three arguments, as older reports: as before.
+  const old = search.parseNetworkPrinter('10.203.7.20', 'HP', 'LaserJet');
+  assert.equal(old.key, 'net:10.203.7.20');
+  assert.equal(old.driverless, false);
+  assert.equal(search.methodKey(old), 'found.network');
+  // Port 631 keeps the plain key; hostile or broken details are ignored.
+  assert.equal(search.parseNetworkPrinter('10.0.0.1', '', '', '{"port":631}').key, 'net:10.0.0.1');
+  for (const bad of ['{', '[]', 'null', '{"uri":"javascript:alert(1)","driverless":"yes","port":99999,"uuid":"x"}', 'x'.repeat(20000)]) {
+    const q = search.parseNetworkPrinter('10.0.0.2', 'A', 'B', bad);
+    assert.equal(q.uri, '', bad.slice(0, 20));
+    assert.equal(q.driverless, false);
+    assert.equal(q.key, 'net:10.0.0.2');
+    assert.equal(q.uuid, '');
+  }
+  // No maker and model: the make and model, then the DNS-SD name, then the address.
+  assert.equal(search.parseNetworkPrinter('10.0.0.3', '', '', '{"dnssdName":"Hall"}').name, 'Hall');
+});
+
 test('driver packages by maker', () => {
   assert.ok(search.driverPackageFor('Hewlett-Packard', '').url.startsWith('https://'));
   assert.ok(search.driverPackageFor('', 'HP LaserJet 400'));

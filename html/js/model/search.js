@@ -101,20 +101,49 @@
     };
   }
 
-  function parseNetworkPrinter(ip, mfg, mdl) {
+  // The fourth argument of "notifyNetworkPrinterByCpp": a JSON text with what
+  // more the search learnt (IPP URI, driverless, UUID, DNS-SD name, sources).
+  // Untrusted: only known keys of the right type and size are kept.
+  function parseNetworkDetails(details) {
+    var out = { uri: '', driverless: false, uuid: '', dnssdName: '', makeAndModel: '', port: 0, sources: [] };
+    if (typeof details !== 'string' || !details || details.length > 16384) return out;
+    var d;
+    try { d = JSON.parse(details); } catch (e) { return out; }
+    if (!d || typeof d !== 'object' || Array.isArray(d)) return out;
+    if (typeof d.uri === 'string' && /^ipps?:\/\/[0-9.]+:[0-9]{1,5}\/[A-Za-z0-9_.\/-]*$/.test(d.uri) && d.uri.length <= 300) out.uri = d.uri;
+    out.driverless = d.driverless === true;
+    if (typeof d.uuid === 'string' && /^[0-9a-f-]{36}$/.test(d.uuid)) out.uuid = d.uuid;
+    out.dnssdName = common.text(d.dnssdName, 80);
+    out.makeAndModel = common.text(d.makeAndModel, 120);
+    if (common.isInteger(d.port) && d.port > 0 && d.port < 65536) out.port = d.port;
+    if (Array.isArray(d.source)) {
+      out.sources = d.source.filter(function (x) { return x === 'dnssd' || x === 'ipp' || x === 'snmp'; }).slice(0, 3);
+    }
+    return out;
+  }
+
+  function parseNetworkPrinter(ip, mfg, mdl, details) {
     var address = common.text(ip, 64);
     if (!address) return null;
     var maker = common.text(mfg, 80);
     var model = common.text(mdl, 120);
+    var more = parseNetworkDetails(details);
     return {
       kind: 'net',
       name: model ? (maker && model.toLowerCase().indexOf(maker.toLowerCase()) !== 0 ? maker + ' ' + model : model)
-                  : (maker || address),
+                  : (maker || more.makeAndModel || more.dnssdName || address),
       maker: maker,
       model: model,
       ip: address,
       hasDriver: null,
-      key: 'net:' + address
+      driverless: more.driverless,
+      uri: more.uri,
+      uuid: more.uuid,
+      dnssdName: more.dnssdName,
+      sources: more.sources,
+      // Two print services on one host are two printers; the usual IPP port
+      // keeps the plain address as the key.
+      key: 'net:' + address + (more.port && more.port !== 631 ? ':' + more.port : '')
     };
   }
 
@@ -164,7 +193,7 @@
   }
 
   function methodKey(item) {
-    if (item.kind === 'net') return 'found.network';
+    if (item.kind === 'net') return item.sources && item.sources.indexOf('dnssd') >= 0 ? 'found.networkDnssd' : 'found.network';
     if (item.kind === 'usbdev') return item.hasDriver ? 'found.usbDevice' : 'found.usbNoDriver';
     if (item.method === 0) return 'found.usbInstalled';
     if (item.method === 1) return 'found.usbSoftware';
@@ -206,6 +235,7 @@
     parseUsbRecord: parseUsbRecord,
     parseUsbDevice: parseUsbDevice,
     parseNetworkPrinter: parseNetworkPrinter,
+    parseNetworkDetails: parseNetworkDetails,
     addFound: addFound,
     driverPackageFor: driverPackageFor,
     methodKey: methodKey,
