@@ -137,6 +137,12 @@ TEST_F(ProgramRun, remoteDebuggingFromTheCommandLineOrTheEnvironmentIsIgnored)
     const quint16 variablePort = freePort();
     const quint16 flagsPort = freePort();
     ASSERT_TRUE(argumentPort && variablePort && flagsPort);
+    {
+        // The probe sees a listener where there is one.
+        QTcpServer listener;
+        ASSERT_TRUE(listener.listen(QHostAddress::LocalHost, 0));
+        ASSERT_TRUE(somethingListensOn(listener.serverPort()));
+    }
     QProcessEnvironment extra;
     extra.insert(QStringLiteral("QTWEBENGINE_REMOTE_DEBUGGING"), QStringLiteral("127.0.0.1:%1").arg(variablePort));
     extra.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"),
