@@ -100,10 +100,11 @@ bool BridgePage::acceptNavigationRequest(const QUrl& url, NavigationType type, b
         const bool started = type == NavigationTypeLinkClicked || type == NavigationTypeTyped ||
                              type == NavigationTypeOther || type == NavigationTypeRedirect;
         if (!isMainFrame || !started || m_mainNavigationPending || !pages::isTrustedUrl(this->url())) {
+            const QString during = m_mainNavigationPending && isMainFrame ? QStringLiteral(" during another navigation")
+                                                                          : QString();
             qWarning().noquote() << "page: exec refused for a" << (isMainFrame ? "main-frame" : "sub-frame")
-                                 << "navigation of type" << int(type)
-                                 << (m_mainNavigationPending && isMainFrame ? "during another navigation" : "")
-                                 << "from" << this->url().toString().left(200) << "to"
+                                 << "navigation of type" << QString::number(int(type)) + during << "from"
+                                 << this->url().toString().left(200) << "to"
                                  << (url.isValid() ? url.toString() : url.errorString()).left(300);
             return false;
         }
