@@ -209,8 +209,11 @@ QString originOf(const QUrl& url)
 {
     if (url.scheme() == QLatin1String("file"))
         return QStringLiteral("file://");
-    return url.adjusted(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment)
-        .toString(QUrl::FullyEncoded);
+    QUrl origin = url.adjusted(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment);
+    if ((url.scheme() == QLatin1String("https") && url.port() == 443) ||
+        (url.scheme() == QLatin1String("http") && url.port() == 80))
+        origin.setPort(-1);
+    return origin.toString(QUrl::FullyEncoded);
 }
 
 QByteArray mimeTypeFor(const QString& filePath)

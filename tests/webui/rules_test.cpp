@@ -137,6 +137,8 @@ TEST_F(WebuiLocalPages, onlyOurOwnPagesAreTrusted)
     EXPECT_EQ(pages::originOf(QUrl(QStringLiteral("https://pages.korvane.example/a/b.html?x#y"))),
               QStringLiteral("https://pages.korvane.example"));
     EXPECT_EQ(pages::originOf(foreign), QStringLiteral("http://127.0.0.1:8080"));
+    EXPECT_EQ(pages::originOf(QUrl(QStringLiteral("https://pages.korvane.example:443/x"))),
+              QStringLiteral("https://pages.korvane.example"));
 }
 
 TEST(WebuiEngineSwitches, switchesThatOpenOrWeakenTheEngineAreDropped)
