@@ -327,8 +327,10 @@ TEST_F(WebuiForeignPages, aForeignPageCanNeitherFrameNorReadOurFiles)
     serve("/host.html", QStringLiteral(R"(<!DOCTYPE html><title>host</title>
 <iframe src="korvane://app/bridge.html"></iframe>
 <iframe src="https://pages.korvane.example/bridge.html"></iframe>
+<iframe sandbox="allow-scripts" srcdoc="<script>function r(v) { parent.postMessage(v, '*'); }</script><script src='korvane://app/js/helper.js' onload='r(&quot;loaded&quot;)' onerror='r(&quot;refused&quot;)'></script>"></iframe>
 <script>
 var outcomes = {};
+window.addEventListener('message', function (e) { outcomes.sandboxed = e.data; });
 function get(u) { var x = new XMLHttpRequest();
   x.onload = function () { outcomes['xhr ' + u] = x.status + ':' + x.responseText.slice(0, 40); };
   x.onerror = function () { outcomes['xhr ' + u] = 'refused'; }; x.open('GET', u); x.send(); }
@@ -353,12 +355,14 @@ s.onerror = function () { outcomes.script = 'refused'; }; document.head.appendCh
     ASSERT_TRUE(testsupport::waitFor([&] { return window->loads > loadsBefore; }, kPageTime));
     WebView* view = window->view();
     ASSERT_TRUE(testsupport::waitFor(
-        [&] { return evaluate(view, QStringLiteral("Object.keys(outcomes).length")) == QJsonValue(3); }, kPageTime));
+        [&] { return evaluate(view, QStringLiteral("Object.keys(outcomes).length")) == QJsonValue(4); }, kPageTime));
     const QJsonObject outcomes = evaluate(view, QStringLiteral("outcomes")).toObject();
     EXPECT_EQ(outcomes.value(QStringLiteral("xhr korvane://app/js/helper.js")), QJsonValue(QStringLiteral("refused")));
     EXPECT_EQ(outcomes.value(QStringLiteral("xhr https://pages.korvane.example/js/helper.js")),
               QJsonValue(QStringLiteral("refused")));
     EXPECT_EQ(outcomes.value(QStringLiteral("script")), QJsonValue(QStringLiteral("refused")));
+    // A frame of no origin at all (sandboxed) is no better placed.
+    EXPECT_EQ(outcomes.value(QStringLiteral("sandboxed")), QJsonValue(QStringLiteral("refused")));
     // Both frames were refused, and neither ran our page with the bridge.
     EXPECT_TRUE(testsupport::waitFor(
         [] { return Logs::have({QStringLiteral("pages: refused"), QStringLiteral("korvane://app/bridge.html")}); },
