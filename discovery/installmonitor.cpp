@@ -122,8 +122,8 @@ void InstallMonitorBlkWindow::notifyPrinterChanged()
     m_knownConnected = status.connected;
     // Through a script, not callPage: the page gets the keys in their order.
     if (webui::WebView* page = view()) {
-        page->runScript(installmonitor::pageCallWithJson(QStringLiteral("notifyPrinterChangedByCpp"),
-                                                         installmonitor::usbStatusJson(status)));
+        page->runTrustedScript(installmonitor::pageCallWithJson(QStringLiteral("notifyPrinterChangedByCpp"),
+                                                                installmonitor::usbStatusJson(status)));
     }
 }
 
