@@ -2,8 +2,10 @@
 // the event loop until the window closes.
 
 #include "app/crashhandoff.h"
+#include "app/quitsignals.h"
 #include "app/startup.h"
 #include "sysutil/paths.h"
+#include "webui/engineswitches.h"
 #include "webui/viewfactory.h"
 
 #include <QApplication>
@@ -22,8 +24,10 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    // The private page scheme, shared GL contexts and the sandbox rule must
-    // all be settled before the application object exists.
+    // The private page scheme, shared GL contexts, the sandbox rule and the
+    // engine switches must all be settled before the application object
+    // exists.
+    webui::dropUnsafeEngineSwitches(argc, argv);
     webui::prepareWebEngine();
     QApplication application(argc, argv);
 
@@ -35,6 +39,7 @@ int main(int argc, char* argv[])
     }
     if (!app::openMainWindow())
         return 0;
+    app::quitOnTerminationSignals();
 
     const int code = application.exec();
     app::stopServices();

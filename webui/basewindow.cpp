@@ -7,6 +7,7 @@
 #include "webui/framework.h"
 #include "webui/hostwindow.h"
 #include "webui/localpages.h"
+#include "webui/webengineview.h"
 #include "webui/webwindows.h"
 #include "webui/winconstants.h"
 
@@ -18,6 +19,8 @@
 #include <QSystemTrayIcon>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QWindow>
 #include <unistd.h>
@@ -243,6 +246,41 @@ void BaseBlkWinow::attachView()
         if (*alive)
             onLoadFinished(ok);
     };
+    view->onRenderProcessGone = [this, alive] {
+        if (*alive)
+            showRenderFailure();
+    };
+}
+
+void BaseBlkWinow::showRenderFailure()
+{
+    if (!m_host || m_renderFailure)
+        return;
+    // A native message, as the page can no longer show anything (a borderless
+    // window would have no way to close).
+    auto* box = new QMessageBox(QMessageBox::Critical, QCoreApplication::applicationName(),
+                                QCoreApplication::translate("webui", "This window's page keeps stopping and "
+                                                                     "cannot be shown."),
+                                QMessageBox::NoButton, m_host);
+    box->setObjectName(QStringLiteral("renderFailure"));
+    QPushButton* retry = box->addButton(QCoreApplication::translate("webui", "Try again"), QMessageBox::AcceptRole);
+    box->addButton(QCoreApplication::translate("webui", "Quit"), QMessageBox::RejectRole);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    m_renderFailure = box;
+    const auto alive = m_alive;
+    QObject::connect(box, &QMessageBox::finished, box, [this, alive, box, retry] {
+        if (!*alive)
+            return;
+        m_renderFailure = nullptr;
+        if (box->clickedButton() == retry) {
+            if (auto* engine = dynamic_cast<WebEngineView*>(m_view.get()))
+                engine->retryAfterRenderProcessGone();
+            return;
+        }
+        qWarning() << "window: quitting as the page cannot be shown";
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+    });
+    box->open();
 }
 
 void BaseBlkWinow::layout()
@@ -332,10 +370,11 @@ void BaseBlkWinow::onHostCloseRequested()
 
 void BaseBlkWinow::onLoadFinished(bool ok)
 {
-    Q_UNUSED(ok)
     if (!m_view)
         return;
-    m_view->runScript(QStringLiteral("window.handle = %1; window.pid = %2;")
+    qInfo().noquote() << (ok ? "window: loaded" : "window: failed to load") << m_view->url().left(300)
+                      << QStringLiteral("\"%1\"").arg(m_view->title().left(200));
+    m_view->runTrustedScript(QStringLiteral("window.handle = %1; window.pid = %2;")
                           .arg(QString::number(qulonglong(m_handle)), QString::number(qint64(getpid()))));
 }
 

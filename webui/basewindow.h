@@ -150,7 +150,7 @@ public:
 
 protected:
     // Runs when a page load ends; the default gives the page its globals
-    // "handle" and "pid".
+    // "handle" and "pid" when it is one of ours.
     virtual void onLoadFinished(bool ok);
     virtual QString windowClassName() const { return QStringLiteral("commonWin"); }
     // Runs a command id of a tray menu item (message 0x111).
@@ -163,6 +163,7 @@ private:
     void applyScale();
     void attachView();
     void onTrayActivated(int reason);
+    void showRenderFailure();
     void showTrayMenu();
     void rebuildTrayMenu();
 
@@ -188,6 +189,7 @@ private:
     std::vector<TrayMenuItem> m_trayItems;
     QSystemTrayIcon* m_tray = nullptr;
     QMenu* m_trayMenu = nullptr;
+    QWidget* m_renderFailure = nullptr;  // the open message, owned by the host window
 };
 
 }  // namespace webui

@@ -134,15 +134,13 @@ std::optional<QString> relativePagePath(const QUrl& url)
 
 QString localFileFor(const QString& relativePath)
 {
-    for (const QString& root : {sysutil::htmlDir(), sysutil::programDir()}) {
-        const QFileInfo candidate(root + QLatin1Char('/') + relativePath);
-        if (!candidate.isFile())
-            continue;
-        const QString canonical = candidate.canonicalFilePath();
-        if (isInside(canonical, root))
-            return canonical;
-    }
-    return QString();
+    // Only the page folder: the program folder beside it holds executables.
+    const QString root = sysutil::htmlDir();
+    const QFileInfo candidate(root + QLatin1Char('/') + relativePath);
+    if (!candidate.isFile())
+        return QString();
+    const QString canonical = candidate.canonicalFilePath();
+    return isInside(canonical, root) ? canonical : QString();
 }
 
 QUrl schemeUrl(const QString& relativePath, const QUrl& from)
@@ -190,6 +188,32 @@ bool isTrustedOrigin(const QUrl& origin, const QUrl& pageUrl)
         return false;
     // An origin carries no path: below a deeper base, the page itself decides.
     return base.path() == QLatin1String("/") || isTrustedUrl(pageUrl);
+}
+
+bool isTrustedFrame(const QUrl& origin, const QUrl& pageUrl)
+{
+    return isTrustedUrl(pageUrl) && isTrustedOrigin(origin, pageUrl);
+}
+
+bool isTrustedInitiator(const QUrl& initiator)
+{
+    if (isSchemeRoot(initiator))
+        return true;
+    if (initiator.scheme() == QLatin1String("file"))
+        return true;
+    const QUrl base(baseUrl());
+    return base.isValid() && !base.host().isEmpty() && sameServer(initiator, base);
+}
+
+QString originOf(const QUrl& url)
+{
+    if (url.scheme() == QLatin1String("file"))
+        return QStringLiteral("file://");
+    QUrl origin = url.adjusted(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment);
+    if ((url.scheme() == QLatin1String("https") && url.port() == 443) ||
+        (url.scheme() == QLatin1String("http") && url.port() == 80))
+        origin.setPort(-1);
+    return origin.toString(QUrl::FullyEncoded);
 }
 
 QByteArray mimeTypeFor(const QString& filePath)

@@ -30,9 +30,8 @@ void setBaseUrlIfUnset(const QString& url);
 // normalised; nullopt when the URL is under neither, or the path is empty,
 // absolute, or climbs out of its root.
 std::optional<QString> relativePagePath(const QUrl& url);
-// The file that answers a relative page path: html/ first, then the program
-// folder; empty when neither holds it (a link that leads out of the folder
-// does not count).
+// The file under html/ that answers a relative page path; empty when there is
+// none (a link that leads out of the folder does not count).
 QString localFileFor(const QString& relativePath);
 
 // korvane://app/PATH and BASE/PATH, keeping the query and fragment of `from`.
@@ -43,6 +42,16 @@ QUrl remoteUrl(const QString& relativePath, const QUrl& from = {});
 bool isTrustedUrl(const QUrl& url);
 // A calling frame, by its security origin and the page it belongs to.
 bool isTrustedOrigin(const QUrl& origin, const QUrl& pageUrl);
+
+// A frame that may use the bridge: its origin is ours and so is the top-level
+// page it sits in.
+bool isTrustedFrame(const QUrl& origin, const QUrl& pageUrl);
+// The origin a request for a private-scheme file came from (the engine's
+// "initiator"): ours, the page server's or a local file. Requests the program
+// itself starts have none and are judged elsewhere.
+bool isTrustedInitiator(const QUrl& initiator);
+// The serialised origin of a URL as a page sees it in location.origin.
+QString originOf(const QUrl& url);
 
 QByteArray mimeTypeFor(const QString& filePath);
 

@@ -38,6 +38,10 @@ BridgePage::BridgePage(QWebEngineProfile* profile, QObject* parent) : QWebEngine
     settings()->setAttribute(QWebEngineSettings::LocalStorageEnabled, true);
     settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     setBackgroundColor(Qt::white);
+    // A navigation of the main frame is under way from its acceptance until
+    // it commits (the URL changes) or ends without a page.
+    connect(this, &QWebEnginePage::urlChanged, this, [this] { m_mainNavigationPending = false; });
+    connect(this, &QWebEnginePage::loadFinished, this, [this] { m_mainNavigationPending = false; });
 }
 
 bool BridgePage::javaScriptPrompt(const QUrl& securityOrigin, const QString& msg, const QString& defaultValue,
@@ -45,7 +49,7 @@ bool BridgePage::javaScriptPrompt(const QUrl& securityOrigin, const QString& msg
 {
     if (msg != bridge::kPromptMarker)
         return QWebEnginePage::javaScriptPrompt(securityOrigin, msg, defaultValue, result);
-    if (!pages::isTrustedOrigin(securityOrigin, url())) {
+    if (!pages::isTrustedFrame(securityOrigin, url())) {
         // The shim of such a frame asks for the names once and gets nothing;
         // a page that forges a call is told nothing either.
         *result = bridge::encodeResult(QJsonValue(QJsonValue::Undefined));
@@ -88,6 +92,22 @@ bool BridgePage::acceptNavigationRequest(const QUrl& url, NavigationType type, b
 {
     const QString scheme = url.scheme().toLower();
     if (scheme == QLatin1String("exec")) {
+        // Only the main frame of one of our pages, by a click, a script or the
+        // address box; never a frame, a form or history, and never a server's
+        // redirect. The engine calls a script's navigation a redirect too: a
+        // server's comes while a navigation of the main frame is under way
+        // (accepted, not yet committed), a script's does not.
+        const bool started = type == NavigationTypeLinkClicked || type == NavigationTypeTyped ||
+                             type == NavigationTypeOther || type == NavigationTypeRedirect;
+        if (!isMainFrame || !started || m_mainNavigationPending || !pages::isTrustedUrl(this->url())) {
+            const QString during = m_mainNavigationPending && isMainFrame ? QStringLiteral(" during another navigation")
+                                                                          : QString();
+            qWarning().noquote() << "page: exec refused for a" << (isMainFrame ? "main-frame" : "sub-frame")
+                                 << "navigation of type" << QString::number(int(type)) + during << "from"
+                                 << this->url().toString().left(200) << "to"
+                                 << (url.isValid() ? url.toString() : url.errorString()).left(300);
+            return false;
+        }
         requestExec(url.toString());
         return false;
     }
@@ -95,7 +115,10 @@ bool BridgePage::acceptNavigationRequest(const QUrl& url, NavigationType type, b
         qDebug().noquote() << "page: navigation to an unknown scheme refused:" << url.toString().left(200);
         return false;
     }
-    return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+    const bool accepted = QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+    if (accepted && isMainFrame)
+        m_mainNavigationPending = true;
+    return accepted;
 }
 
 void BridgePage::requestExec(const QString& rawUrl)
@@ -129,7 +152,13 @@ WebEngineView::WebEngineView(QWidget* parent, const QString& storagePath)
         if (onUrlChanged)
             onUrlChanged(url.toString());
     });
+    QObject::connect(m_page, &QWebEnginePage::renderProcessTerminated, m_context,
+                     [this](QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
+                         onRenderProcessTerminated(int(status), exitCode);
+                     });
     QObject::connect(m_page, &QWebEnginePage::loadFinished, m_context, [this](bool ok) {
+        if (ok)
+            m_sinceLoad.start();
         if (onLoadFinished)
             onLoadFinished(ok);
     });
@@ -253,7 +282,61 @@ void WebEngineView::bindFunction(const QString& name, int declaredCount, NativeF
 
 void WebEngineView::callPageFunction(const QString& name, const QJsonArray& args, PageResultCallback onResult)
 {
-    runWrapped(bridge::pageCallScript(name, args), std::move(onResult));
+    runGuarded(bridge::pageCallScript(name, args), std::move(onResult), name);
+}
+
+void WebEngineView::runTrustedScript(const QString& script, PageResultCallback onResult)
+{
+    runGuarded(bridge::evaluateScript(script), std::move(onResult), QStringLiteral("a script"));
+}
+
+void WebEngineView::runGuarded(const QString& wrapped, PageResultCallback onResult, const QString& what)
+{
+    if (!m_page)
+        return;
+    const QUrl shown = m_page->url();
+    if (!pages::isTrustedUrl(shown)) {
+        qDebug().noquote() << "page:" << what.left(100) << "not delivered to" << shown.toString().left(200);
+        return;
+    }
+    // The page may change before the script runs: it checks again where it runs.
+    runWrapped(QStringLiteral("(location.origin === %1 ? %2 : '{}')")
+                   .arg(bridge::jsString(pages::originOf(shown)), wrapped),
+               std::move(onResult));
+}
+
+void WebEngineView::onRenderProcessTerminated(int status, int exitCode)
+{
+    qWarning().noquote() << "page: the render process of" << url().left(200) << "ended, status" << status << "code"
+                         << exitCode;
+    if (!m_page)
+        return;
+    // A page that stayed up a while earns a fresh count.
+    if (m_sinceLoad.isValid() && m_sinceLoad.elapsed() > kStableMilliseconds)
+        m_rendererEnds = 0;
+    m_sinceLoad.invalidate();
+    if (++m_rendererEnds > kMaxReloads) {
+        qWarning().noquote() << "page: giving up after" << kMaxReloads << "reloads";
+        if (onRenderProcessGone)
+            onRenderProcessGone();
+        return;
+    }
+    // Reloaded from the event loop: the engine is still inside its own signal.
+    QPointer<BridgePage> page = m_page;
+    QMetaObject::invokeMethod(
+        m_context,
+        [page] {
+            if (page)
+                page->triggerAction(QWebEnginePage::Reload);
+        },
+        Qt::QueuedConnection);
+}
+
+void WebEngineView::retryAfterRenderProcessGone()
+{
+    m_rendererEnds = 0;
+    if (m_page)
+        m_page->triggerAction(QWebEnginePage::Reload);
 }
 
 void WebEngineView::runScript(const QString& script, PageResultCallback onResult)

@@ -6,6 +6,7 @@
 
 #include "webui/webview.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QWebEnginePage>
 
@@ -32,6 +33,8 @@ protected:
 
 private:
     void requestExec(const QString& rawUrl);
+
+    bool m_mainNavigationPending = false;
 };
 
 class WebEngineView : public WebView {
@@ -53,17 +56,29 @@ public:
     void bindFunction(const QString& name, int declaredCount, NativeFunction function) override;
     void callPageFunction(const QString& name, const QJsonArray& args, PageResultCallback onResult) override;
     void runScript(const QString& script, PageResultCallback onResult) override;
+    void runTrustedScript(const QString& script, PageResultCallback onResult) override;
+
+    // After onRenderProcessGone: reload once more with a fresh count.
+    void retryAfterRenderProcessGone();
+    // Reloads after the render process ends, unless it ended this many times
+    // with no page staying up for the time below in between.
+    static constexpr int kMaxReloads = 3;
+    static constexpr qint64 kStableMilliseconds = 30000;
 
     BridgePage* page() const { return m_page; }
     QWebEngineView* engineView() const { return m_view; }
 
 private:
     void runWrapped(const QString& wrapped, PageResultCallback onResult);
+    void runGuarded(const QString& wrapped, PageResultCallback onResult, const QString& what);
+    void onRenderProcessTerminated(int status, int exitCode);
 
     QPointer<QWebEngineView> m_view;
     QPointer<BridgePage> m_page;
     QObject* m_context = nullptr;  // owned by m_view; connections die with it
     bool m_editable = false;
+    int m_rendererEnds = 0;
+    QElapsedTimer m_sinceLoad;
     std::map<QByteArray, QByteArray>* m_cookies = nullptr;
 };
 

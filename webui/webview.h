@@ -56,6 +56,13 @@ public:
     virtual void callPageFunction(const QString& name, const QJsonArray& args,
                                   PageResultCallback onResult = {}) = 0;
     virtual void runScript(const QString& script, PageResultCallback onResult = {}) = 0;
+    // runScript, but only into one of our own pages: a view that shows any
+    // other page drops the script (and never calls back). Page function
+    // calls obey the same rule.
+    virtual void runTrustedScript(const QString& script, PageResultCallback onResult = {})
+    {
+        runScript(script, std::move(onResult));
+    }
 
     // Events, on the UI thread.
     std::function<void(const QString& title)> onTitleChanged;
@@ -65,9 +72,14 @@ public:
     std::function<void(const QString& url)> onDownloadRequested;
     // A page console line, with its source and line number.
     std::function<void(const QString& message, const QString& source, int line)> onConsoleMessage;
-    // An exec:// link or navigation of a trusted page: the text after
-    // "exec://", as the page wrote it. Pages of other origins never get here.
+    // An exec:// link of a trusted frame in a trusted page, or a user- or
+    // script-started exec:// navigation of a trusted page's main frame: the
+    // text after "exec://", as the page wrote it. Other frames, other pages
+    // and redirects never get here.
     std::function<void(const QString& commandLine)> onExecRequested;
+    // The process that draws the page keeps ending (the view reloaded the
+    // page after each end, a bounded number of times, and gave up).
+    std::function<void()> onRenderProcessGone;
 };
 
 }  // namespace webui

@@ -107,7 +107,8 @@ QPoint centredPosition(QSize size, const QRect& owner, const QRect& workArea)
 
 bool applyShowCommand(QWidget* window, int showCommand, QRect& normalGeometry)
 {
-    const bool wasVisible = window->isVisible() && !window->isMinimized();
+    // A minimised window is still a visible one.
+    const bool wasVisible = window->isVisible();
     const bool wasMaximised = normalGeometry.isValid();
     auto restore = [&] {
         if (wasMaximised) {

@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -59,6 +62,22 @@ QByteArray readFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool ensureLoopbackUp()
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    ifreq request{};
+    qstrncpy(request.ifr_name, "lo", sizeof request.ifr_name);
+    bool up = ::ioctl(fd, SIOCGIFFLAGS, &request) == 0 && (request.ifr_flags & IFF_UP);
+    if (!up) {
+        request.ifr_flags = short(request.ifr_flags | IFF_UP);
+        up = ::ioctl(fd, SIOCSIFFLAGS, &request) == 0;
+    }
+    ::close(fd);
+    return up;
 }
 
 ScopedEnv::ScopedEnv(const char* name, const QByteArray& value)

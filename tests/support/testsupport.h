@@ -23,6 +23,10 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
 bool writeFile(const QString& path, const QByteArray& contents, bool executable = false);
 QByteArray readFile(const QString& path);
 
+// Inside a network namespace of the test's own (unshare -n), the loopback
+// interface starts down: brings it up when it is down; true when it is up.
+bool ensureLoopbackUp();
+
 // Sets an environment variable for the lifetime of the object, then restores it.
 class ScopedEnv {
 public:

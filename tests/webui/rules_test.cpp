@@ -5,6 +5,7 @@
 #include "webuitest.h"
 
 #include "webui/bridgeprotocol.h"
+#include "webui/engineswitches.h"
 #include "webui/jsargs.h"
 #include "webui/pagejson.h"
 #include "webui/uilanguage.h"
@@ -85,15 +86,17 @@ TEST_F(WebuiLocalPages, filesComeFromThePageFolderAndNeverFromOutsideIt)
     EXPECT_TRUE(pages::localFileFor(QStringLiteral("link.txt")).isEmpty());
 }
 
-TEST_F(WebuiLocalPages, theProgramFolderAnswersWhatThePageFolderLacks)
+TEST_F(WebuiLocalPages, theProgramFolderItselfServesNothing)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(testsupport::writeFile(dir.path() + QStringLiteral("/program/html/a.html"), "a"));
     ASSERT_TRUE(testsupport::writeFile(dir.path() + QStringLiteral("/program/b.json"), "{}"));
+    ASSERT_TRUE(testsupport::writeFile(dir.path() + QStringLiteral("/program/korvane"), "\x7f" "ELF", true));
     testsupport::ScopedEnv program("KORVANE_PROGRAM_DIR", (dir.path() + QStringLiteral("/program")).toUtf8());
     testsupport::ScopedEnv noHtml("KORVANE_HTML_DIR", QByteArray());
     EXPECT_TRUE(pages::localFileFor(QStringLiteral("a.html")).endsWith(QStringLiteral("/program/html/a.html")));
-    EXPECT_TRUE(pages::localFileFor(QStringLiteral("b.json")).endsWith(QStringLiteral("/program/b.json")));
+    EXPECT_TRUE(pages::localFileFor(QStringLiteral("b.json")).isEmpty());
+    EXPECT_TRUE(pages::localFileFor(QStringLiteral("korvane")).isEmpty());
 }
 
 TEST_F(WebuiLocalPages, onlyOurOwnPagesAreTrusted)
@@ -116,6 +119,66 @@ TEST_F(WebuiLocalPages, onlyOurOwnPagesAreTrusted)
     EXPECT_TRUE(pages::isTrustedOrigin(QUrl(QStringLiteral("file:///")), local));
     EXPECT_FALSE(pages::isTrustedOrigin(QUrl(QStringLiteral("file:///")), foreignFile));
     EXPECT_FALSE(pages::isTrustedOrigin(QUrl(QStringLiteral("null")), local));
+
+    // A frame: its origin and the top-level page it sits in.
+    const QUrl ours(QStringLiteral("korvane://app/bridge.html"));
+    const QUrl foreign(QStringLiteral("http://127.0.0.1:8080/host.html"));
+    EXPECT_TRUE(pages::isTrustedFrame(QUrl(QStringLiteral("korvane://app")), ours));
+    EXPECT_FALSE(pages::isTrustedFrame(QUrl(QStringLiteral("korvane://app")), foreign));
+    EXPECT_FALSE(pages::isTrustedFrame(QUrl(QStringLiteral("https://pages.korvane.example")), foreign));
+    EXPECT_FALSE(pages::isTrustedFrame(QUrl(QStringLiteral("http://127.0.0.1:8080")), ours));
+
+    EXPECT_TRUE(pages::isTrustedInitiator(QUrl(QStringLiteral("korvane://app"))));
+    EXPECT_TRUE(pages::isTrustedInitiator(QUrl(QStringLiteral("https://pages.korvane.example"))));
+    EXPECT_FALSE(pages::isTrustedInitiator(QUrl(QStringLiteral("http://127.0.0.1:8080"))));
+    EXPECT_FALSE(pages::isTrustedInitiator(QUrl(QStringLiteral("https://pages.korvane.example.attacker.example"))));
+    EXPECT_FALSE(pages::isTrustedInitiator(QUrl(QStringLiteral("null"))));
+    EXPECT_FALSE(pages::isTrustedInitiator(QUrl()));
+
+    EXPECT_EQ(pages::originOf(ours), QStringLiteral("korvane://app"));
+    EXPECT_EQ(pages::originOf(QUrl(QStringLiteral("https://pages.korvane.example/a/b.html?x#y"))),
+              QStringLiteral("https://pages.korvane.example"));
+    EXPECT_EQ(pages::originOf(foreign), QStringLiteral("http://127.0.0.1:8080"));
+    EXPECT_EQ(pages::originOf(QUrl(QStringLiteral("https://pages.korvane.example:443/x"))),
+              QStringLiteral("https://pages.korvane.example"));
+}
+
+TEST(WebuiEngineSwitches, switchesThatOpenOrWeakenTheEngineAreDropped)
+{
+    for (const char* unsafe : {"--remote-debugging-port=9222", "--remote-debugging-pipe", "-remote-debugging-port=1",
+                               "--REMOTE-DEBUGGING-PORT=2", "--remote-debugging-address=0.0.0.0", "--no-sandbox",
+                               "--disable-web-security", "--disable-site-isolation-trials",
+                               "--renderer-cmd-prefix=sh -c", "--host-resolver-rules=MAP * 127.0.0.1",
+                               "--user-data-dir=/tmp/x", "--single-process", "--proxy-server=127.0.0.1:1"})
+        EXPECT_TRUE(isUnsafeEngineSwitch(QString::fromLatin1(unsafe))) << unsafe;
+    for (const char* harmless : {"--disable-gpu", "-platform", "offscreen", "--lang=de", "remote-debugging-port",
+                                 "--", "", "--remote-debugging-portx=1"})
+        EXPECT_FALSE(isUnsafeEngineSwitch(QString::fromLatin1(harmless))) << harmless;
+
+    QStringList dropped;
+    EXPECT_EQ(safeEngineFlags(QStringLiteral("  --disable-gpu --remote-debugging-port=9 --no-sandbox\t--lang=de "), &dropped),
+              QStringLiteral("--disable-gpu --lang=de"));
+    EXPECT_EQ(dropped, (QStringList{QStringLiteral("--remote-debugging-port=9"), QStringLiteral("--no-sandbox")}));
+}
+
+TEST(WebuiEngineSwitches, theCommandLineAndTheEnvironmentLoseThemBeforeTheEngineStarts)
+{
+    testsupport::ScopedEnv debugging("QTWEBENGINE_REMOTE_DEBUGGING", "127.0.0.1:9222");
+    testsupport::ScopedEnv flags("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --remote-debugging-pipe");
+    QByteArray storage[] = {"korvane", "-platform", "offscreen", "--remote-debugging-port=9222", "--disable-gpu",
+                            "--disable-web-security"};
+    char* argv[] = {storage[0].data(), storage[1].data(), storage[2].data(), storage[3].data(),
+                    storage[4].data(), storage[5].data(), nullptr};
+    int argc = 6;
+    const QStringList dropped = dropUnsafeEngineSwitches(argc, argv);
+    ASSERT_EQ(argc, 4);
+    EXPECT_STREQ(argv[1], "-platform");
+    EXPECT_STREQ(argv[2], "offscreen");
+    EXPECT_STREQ(argv[3], "--disable-gpu");
+    EXPECT_EQ(argv[4], nullptr);
+    EXPECT_FALSE(qEnvironmentVariableIsSet("QTWEBENGINE_REMOTE_DEBUGGING"));
+    EXPECT_EQ(qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS"), QStringLiteral("--disable-gpu"));
+    EXPECT_EQ(dropped.size(), 4);
 }
 
 TEST_F(WebuiLocalPages, aDeeperBaseTrustsOnlyPagesBelowIt)

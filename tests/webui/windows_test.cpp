@@ -165,6 +165,16 @@ TEST_F(WebuiWindowsFromPages, aClosedCloseAsHideWindowComesBackWithItsPageState)
     EXPECT_EQ(page(QStringLiteral("remembered")), QJsonValue(QStringLiteral("still here")));
 }
 
+TEST_F(WebuiWindowsFromPages, aMinimisedWindowCountsAsVisible)
+{
+    EXPECT_EQ(page(QStringLiteral("showWindow(handle, 6)")), QJsonValue(true));
+    EXPECT_TRUE(window->hostWindow()->isMinimized());
+    // Restoring it: it was visible, minimised.
+    EXPECT_EQ(page(QStringLiteral("showWindow(handle, 9)")), QJsonValue(true));
+    EXPECT_EQ(page(QStringLiteral("showWindow(handle, 0)")), QJsonValue(true));
+    EXPECT_EQ(page(QStringLiteral("showWindow(handle, 5)")), QJsonValue(false));
+}
+
 TEST_F(WebuiWindowsFromPages, closingACloseAsQuitWindowEndsTheEventLoop)
 {
     auto* main = webuitest::openWindow(QStringLiteral("plain.html"));
