@@ -92,7 +92,7 @@ DownloaderObj::~DownloaderObj()
         m_reply->abort();
         m_reply->deleteLater();
     }
-    closeFile(false);
+    closeFile();
     removePartialFile();
 }
 
@@ -276,15 +276,16 @@ DownloaderObj::Outcome DownloaderObj::judgeReply(QUrl* redirectTarget) const
     return Outcome::Complete;
 }
 
-bool DownloaderObj::closeFile(bool sync)
+bool DownloaderObj::closeFile()
 {
     if (!m_file)
         return true;
+    // No fsync: the rename already keeps a killed or failed transfer from
+    // ever showing under the package's name, and waiting for the disk would
+    // make every download slower than a plain HTTP client. A power cut right
+    // after the rename may still leave the package short; the page's next
+    // download of it replaces it.
     bool ok = m_file->flush();
-    // On disk before it gets its name: after a power cut the package is
-    // either whole or absent, never an empty file under the final name.
-    if (ok && sync)
-        ok = ::fsync(m_file->handle()) == 0;
     m_file->close();
     ok = ok && m_file->error() == QFileDevice::NoError;
     m_file.reset();
@@ -299,7 +300,7 @@ void DownloaderObj::handleHttpFinished()
     QUrl target;
     m_outcome = judgeReply(&target);
     m_redirectTarget = target;
-    if (!closeFile(m_outcome == Outcome::Complete) && m_outcome == Outcome::Complete) {
+    if (!closeFile() && m_outcome == Outcome::Complete) {
         std::fprintf(stderr, "download: finishing %s failed: %s\n", qPrintable(m_partialPath), std::strerror(errno));
         m_outcome = Outcome::Failed;
     }
@@ -392,7 +393,7 @@ void DownloaderObj::removePartialFile()
 {
     if (m_partialPath.isEmpty())
         return;
-    closeFile(false);
+    closeFile();
     // The name is ours alone (created exclusively, with our process id).
     ::unlink(QFile::encodeName(m_partialPath).constData());
     m_partialPath.clear();

@@ -95,7 +95,7 @@ private:
     void onProgressAnswer(const QJsonValue& answer);
     void cancel();
     Outcome judgeReply(QUrl* redirectTarget) const;
-    bool closeFile(bool sync);
+    bool closeFile();
     void settle();
     void conclude();
     void releaseReply();
