@@ -259,6 +259,18 @@ TEST_F(DownloadSafety, AStopAnswerToTheLastProgressCallWins)
     EXPECT_TRUE(entries().isEmpty()) << entries().join(',').toStdString();
 }
 
+TEST_F(DownloadSafety, APageThatNeverAnswersStillGetsItsReport)
+{
+    // The wait for outstanding answers is bounded: a page that hangs in its
+    // progress function is told the outcome all the same.
+    view.answerDelayMs = 10 * 60 * 1000;
+    ASSERT_EQ(down(server.url(QStringLiteral("/file/quiet.bin?size=5000"))), 0);
+    const auto finishes = settle();
+    ASSERT_EQ(finishes.size(), 1u);
+    expectFinish(finishes[0], 0, folder + QStringLiteral("/quiet.bin"), QString());
+    EXPECT_TRUE(testsupport::readFile(folder + QStringLiteral("/quiet.bin")) == LoopbackHttpServer::content(5000));
+}
+
 TEST_F(DownloadSafety, AKilledDownloadLeavesNoPackageAndTheNextStartRemovesItsPart)
 {
     QProcess child;
