@@ -90,8 +90,11 @@ void NetworkHelper::limitReplySize(QNetworkReply* reply)
         if (known && announced > kMaxBackendReplyBytes)
             stop();
     });
-    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply, stop](qint64 received, qint64) {
-        if (received > kMaxBackendReplyBytes || reply->bytesAvailable() > kMaxBackendReplyBytes)
+    // readyRead, not downloadProgress: the network layer spaces progress
+    // signals at least 100 ms apart, and a reply that fills its buffer in
+    // between would stall silently until the transfer timeout.
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, stop] {
+        if (reply->bytesAvailable() > kMaxBackendReplyBytes)
             stop();
     });
     // Room to pass the limit (so it is noticed) but not to grow without end
