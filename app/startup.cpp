@@ -50,7 +50,9 @@ QString startServices()
         return missing;
     started = true;
     online::User::instance().start();
-    online::DownloaderObjManager::instance();
+    // What a killed or crashed run left half-downloaded goes now; the folder
+    // is not created for it.
+    online::DownloaderObjManager::instance().removeLeftovers(online::User::instance().downloadFolderPath());
     registerWindowsWithDownloads();
     askSchedulerPasswordsInDialog();
     // A USB printer that a CUPS queue drives counts as installed everywhere

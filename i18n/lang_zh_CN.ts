@@ -33,6 +33,13 @@
     </message>
 </context>
 <context>
+    <name>NetworkHelper</name>
+    <message>
+        <source>The reply is larger than %1 bytes</source>
+        <translation>回复超过 %1 字节</translation>
+    </message>
+</context>
+<context>
     <name>QObject</name>
     <message>
         <source>获取配置错误。</source>

@@ -4,6 +4,7 @@
 #include "online/downloadname.h"
 #include "online/messagebox.h"
 #include "online/networkhelper.h"
+#include "online/partialfile.h"
 #include "webui/webview.h"
 
 #include <QCoreApplication>
@@ -16,8 +17,11 @@
 #include <QUrl>
 #include <QWidget>
 #include <cmath>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace online {
 
@@ -70,6 +74,14 @@ bool pageTruthy(const QJsonValue& value)
 DownloaderObj::DownloaderObj(DownloaderObjManager& manager, QObject* parent, int hops)
     : QObject(parent), m_manager(manager), m_hops(hops)
 {
+    m_answerWait.setSingleShot(true);
+    m_answerWait.setInterval(kLastAnswerWaitMs);
+    connect(&m_answerWait, &QTimer::timeout, this, [this] {
+        std::fprintf(stderr, "download: %s: the page did not answer %d progress call(s); reporting the outcome\n",
+                     qPrintable(m_url), m_pendingAnswers);
+        m_pendingAnswers = 0;
+        conclude();
+    });
 }
 
 DownloaderObj::~DownloaderObj()
@@ -80,11 +92,8 @@ DownloaderObj::~DownloaderObj()
         m_reply->abort();
         m_reply->deleteLater();
     }
-    if (m_file) {
-        m_file->close();
-        m_file.reset();
-        removeOwnFile();
-    }
+    closeFile();
+    removePartialFile();
 }
 
 void DownloaderObj::setPageTargets(const QString& progressFunction, const QString& finishFunction,
@@ -104,30 +113,55 @@ void DownloaderObj::copyPageTargetsFrom(const DownloaderObj& other)
 int DownloaderObj::start(const QString& url)
 {
     m_url = url;
-    m_filePath = m_manager.downloadFolder() + QLatin1Char('/') + downloadFileName(url, m_fallbackName);
 
-    // A package of the same name is replaced by the new download; so is a
-    // link of that name, which would otherwise send the bytes elsewhere.
-    const QFileInfo existing(m_filePath);
-    if (existing.exists() || existing.isSymLink())
-        QFile::remove(m_filePath);
+    // Any other scheme Qt knows would copy a local file, read a device or
+    // block on a FIFO: refused before anything touches the file system.
+    const QUrl parsed = QUrl::fromUserInput(url);
+    const QString scheme = parsed.scheme().toLower();
+    if (!parsed.isValid() || parsed.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+        std::fprintf(stderr, "download: refusing %s: only http and https are fetched\n", qPrintable(url));
+        m_ended = true;
+        QTimer::singleShot(0, this, [this] { callFinish(downdone::kFailed, QString(), text(kFailedText)); });
+        return downstart::kStarted;
+    }
 
-    auto file = std::make_unique<QFile>(m_filePath);
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        const QString message = text(kCannotSaveText).arg(QDir::toNativeSeparators(m_filePath), file->errorString());
-        showMessageBox(ownerWindow(), text(kCannotSaveTitle), message);
-        return downstart::kCannotOpenFile;
+    const QString folder = m_manager.downloadFolder();
+    m_manager.removeLeftovers(folder);
+    m_filePath = m_manager.chooseTargetPath(folder, downloadFileName(url, m_fallbackName), this);
+    if (m_filePath.isEmpty()) {
+        m_filePath = folder + QLatin1Char('/') + downloadFileName(url, m_fallbackName);
+        return failToOpen(EEXIST);
     }
-    struct stat info {};
-    if (::fstat(file->handle(), &info) == 0) {
-        m_fileDevice = info.st_dev;
-        m_fileInode = info.st_ino;
-        m_haveFileIdentity = true;
+
+    // A folder of that name cannot be replaced at the end; say so now.
+    struct stat existing {};
+    if (::lstat(QFile::encodeName(m_filePath).constData(), &existing) == 0 && S_ISDIR(existing.st_mode))
+        return failToOpen(EISDIR);
+
+    const PartialFile partial = createPartialFile(folder);
+    if (partial.fd < 0)
+        return failToOpen(partial.error);
+    auto file = std::make_unique<QFile>();
+    if (!file->open(partial.fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(partial.fd);
+        ::unlink(QFile::encodeName(partial.path).constData());
+        return failToOpen(EIO);
     }
+    m_partialPath = partial.path;
     m_file = std::move(file);
+    m_holdsTarget = true;
     m_reply = NetworkHelper::instance().startGet(url, {}, this);
     m_reply->setReadBufferSize(kReadBufferBytes);
     return downstart::kStarted;
+}
+
+int DownloaderObj::failToOpen(int error)
+{
+    const QString message = text(kCannotSaveText)
+                                .arg(QDir::toNativeSeparators(m_filePath), QString::fromLocal8Bit(std::strerror(error)));
+    showMessageBox(ownerWindow(), text(kCannotSaveTitle), message);
+    return downstart::kCannotOpenFile;
 }
 
 void DownloaderObj::writeAvailable()
@@ -139,11 +173,13 @@ void DownloaderObj::writeAvailable()
         return;
     if (m_file->write(data) != data.size()) {
         // A full disk must not end as a "complete" package with a hole in it.
-        std::fprintf(stderr, "download: writing %s failed: %s\n", qPrintable(m_filePath),
+        std::fprintf(stderr, "download: writing %s failed: %s\n", qPrintable(m_partialPath),
                      qPrintable(m_file->errorString()));
         m_writeFailed = true;
         m_reply->abort();
+        return;
     }
+    m_bytesWritten += data.size();
 }
 
 void DownloaderObj::handleHttpReadyRead()
@@ -162,21 +198,32 @@ void DownloaderObj::handleProgress(qlonglong bytesReceived, qlonglong bytesTotal
         return;
     }
     QPointer<DownloaderObj> self(this);
-    QPointer<QNetworkReply> reply(m_reply);
+    ++m_pendingAnswers;
     view->callPageFunction(m_progressFunction, QJsonArray{low32(bytesReceived), low32(bytesTotal)},
-                           [self, reply](const QJsonValue& answer) {
-                               if (self && reply)
-                                   self->onProgressAnswer(reply, answer);
+                           [self](const QJsonValue& answer) {
+                               if (self)
+                                   self->onProgressAnswer(answer);
                            });
 }
 
-void DownloaderObj::onProgressAnswer(QNetworkReply* reply, const QJsonValue& answer)
+void DownloaderObj::onProgressAnswer(const QJsonValue& answer)
 {
-    // An answer about a transfer that has already ended changes nothing.
-    if (reply != m_reply || !m_keepGoing)
-        return;
-    if (!pageTruthy(answer))
-        cancel();
+    if (m_pendingAnswers > 0)
+        --m_pendingAnswers;
+    if (m_concluded)
+        return;  // the page has been told already
+    if (!pageTruthy(answer)) {
+        if (!m_ended) {
+            cancel();
+            return;
+        }
+        // The transfer ended while the page was deciding: its "stop" wins
+        // over whatever the transfer amounted to.
+        m_keepGoing = false;
+        m_outcome = Outcome::Cancelled;
+    }
+    if (m_ended && m_pendingAnswers == 0)
+        conclude();
 }
 
 void DownloaderObj::cancel()
@@ -186,39 +233,126 @@ void DownloaderObj::cancel()
         m_reply->abort();  // ends in handleHttpFinished
 }
 
-void DownloaderObj::handleHttpFinished()
+DownloaderObj::Outcome DownloaderObj::judgeReply(QUrl* redirectTarget) const
 {
-    if (!m_reply)
-        return;
-    if (m_file) {
-        writeAvailable();
-        m_file->close();
-        m_file.reset();
-    }
-
-    if (!m_keepGoing) {
-        removeOwnFile();
-        releaseReply();
-        callFinish(downdone::kCancelled, QString(), text(kCancelledText));
-        return;
-    }
+    if (!m_keepGoing)
+        return Outcome::Cancelled;
     if (m_reply->error() != QNetworkReply::NoError || m_writeFailed) {
         std::fprintf(stderr, "download: %s failed: %s\n", qPrintable(m_url), qPrintable(m_reply->errorString()));
-        removeOwnFile();
-        releaseReply();
+        return Outcome::Failed;
+    }
+    const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status >= 300 && status < 400) {
+        // Only a Location that names somewhere else continues the download;
+        // 304 has nothing to fetch, and a 3xx without Location is an answer
+        // that is not a package.
+        const QByteArray location = m_reply->rawHeader("Location").trimmed();
+        if (status != 304 && !location.isEmpty()) {
+            *redirectTarget = m_reply->url().resolved(QUrl::fromEncoded(location));
+            return Outcome::Redirect;
+        }
+        std::fprintf(stderr, "download: %s answered %d without a usable Location\n", qPrintable(m_url), status);
+        return Outcome::Failed;
+    }
+    // Code 0 promises a complete package: a 200, or another 2xx that carries
+    // a body. 204 and 205 carry none, and we never ask for a range (206).
+    const bool bodyStatus = status == 200 || (status > 200 && status < 300 && status != 204 && status != 205 &&
+                                              status != 206 && m_bytesWritten > 0);
+    if (!bodyStatus) {
+        std::fprintf(stderr, "download: %s answered %d, which is not a package\n", qPrintable(m_url), status);
+        return Outcome::Failed;
+    }
+    // The network layer ends a short body with an error already; this also
+    // catches a server that sends more than it announced. A compressed body
+    // is announced in its compressed size, so only identity is compared.
+    bool haveLength = false;
+    const qlonglong announced = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&haveLength);
+    const QByteArray encoding = m_reply->rawHeader("Content-Encoding").trimmed().toLower();
+    if (haveLength && (encoding.isEmpty() || encoding == "identity") && announced != m_bytesWritten) {
+        std::fprintf(stderr, "download: %s announced %lld bytes but %lld arrived\n", qPrintable(m_url), announced,
+                     static_cast<long long>(m_bytesWritten));
+        return Outcome::Failed;
+    }
+    return Outcome::Complete;
+}
+
+bool DownloaderObj::closeFile()
+{
+    if (!m_file)
+        return true;
+    // No fsync: the rename already keeps a killed or failed transfer from
+    // ever showing under the package's name, and waiting for the disk would
+    // make every download slower than a plain HTTP client. A power cut right
+    // after the rename may still leave the package short; the page's next
+    // download of it replaces it.
+    bool ok = m_file->flush();
+    m_file->close();
+    ok = ok && m_file->error() == QFileDevice::NoError;
+    m_file.reset();
+    return ok;
+}
+
+void DownloaderObj::handleHttpFinished()
+{
+    if (!m_reply || m_ended)
+        return;
+    writeAvailable();
+    QUrl target;
+    m_outcome = judgeReply(&target);
+    m_redirectTarget = target;
+    if (!closeFile() && m_outcome == Outcome::Complete) {
+        std::fprintf(stderr, "download: finishing %s failed: %s\n", qPrintable(m_partialPath), std::strerror(errno));
+        m_outcome = Outcome::Failed;
+    }
+    releaseReply();
+    m_ended = true;
+    settle();
+}
+
+void DownloaderObj::settle()
+{
+    // A cancel is already the page's own word; anything else waits until the
+    // page has answered every progress call it was asked.
+    if (m_outcome == Outcome::Cancelled || m_pendingAnswers == 0 || !liveWebView()) {
+        conclude();
+        return;
+    }
+    m_answerWait.start();
+}
+
+void DownloaderObj::conclude()
+{
+    if (m_concluded)
+        return;
+    m_concluded = true;
+    m_answerWait.stop();
+    switch (m_outcome) {
+    case Outcome::Cancelled:
+        removePartialFile();
+        callFinish(downdone::kCancelled, QString(), text(kCancelledText));
+        return;
+    case Outcome::Failed:
+        removePartialFile();
+        callFinish(downdone::kFailed, QString(), text(kFailedText));
+        return;
+    case Outcome::Redirect:
+        removePartialFile();  // it holds the redirect's own body
+        m_holdsTarget = false;
+        followRedirect(m_redirectTarget);
+        return;
+    case Outcome::Complete: break;
+    }
+    // rename() replaces a finished file (or a link) of that name as one step;
+    // a reader sees the old package or the new one, never a part.
+    if (::rename(QFile::encodeName(m_partialPath).constData(), QFile::encodeName(m_filePath).constData()) != 0) {
+        std::fprintf(stderr, "download: cannot name %s %s: %s\n", qPrintable(m_partialPath), qPrintable(m_filePath),
+                     std::strerror(errno));
+        removePartialFile();
         callFinish(downdone::kFailed, QString(), text(kFailedText));
         return;
     }
-
-    const QUrl target = m_reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
-    const QUrl replyUrl = m_reply->url();
-    releaseReply();
-    if (target.isEmpty()) {
-        callFinish(downdone::kComplete, m_filePath, QString());
-        return;
-    }
-    removeOwnFile();  // it holds the redirect's own body
-    followRedirect(replyUrl.resolved(target));
+    m_partialPath.clear();
+    callFinish(downdone::kComplete, m_filePath, QString());
 }
 
 void DownloaderObj::followRedirect(const QUrl& target)
@@ -229,7 +363,8 @@ void DownloaderObj::followRedirect(const QUrl& target)
     }
     // A server must not turn a download into a copy of a local file.
     const QString scheme = target.scheme().toLower();
-    if (!target.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+    if (!target.isValid() || target.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
         callFinish(downdone::kFailed, QString(), text(kBadRedirectText));
         return;
     }
@@ -254,21 +389,20 @@ void DownloaderObj::releaseReply()
     m_reply = nullptr;
 }
 
-void DownloaderObj::removeOwnFile()
+void DownloaderObj::removePartialFile()
 {
-    if (m_filePath.isEmpty())
+    if (m_partialPath.isEmpty())
         return;
-    if (m_haveFileIdentity) {
-        struct stat info {};
-        const QByteArray path = QFile::encodeName(m_filePath);
-        if (::lstat(path.constData(), &info) != 0 || info.st_dev != m_fileDevice || info.st_ino != m_fileInode)
-            return;
-    }
-    QFile::remove(m_filePath);
+    closeFile();
+    // The name is ours alone (created exclusively, with our process id).
+    ::unlink(QFile::encodeName(m_partialPath).constData());
+    m_partialPath.clear();
 }
 
 void DownloaderObj::callFinish(int code, const QString& path, const QString& message)
 {
+    m_holdsTarget = false;
+    m_concluded = true;
     if (webui::WebView* view = liveWebView())
         view->callPageFunction(m_finishFunction, QJsonArray{code, path, message});
     else

@@ -1,19 +1,25 @@
 #pragma once
-// One driver package transfer: opens the target file, streams the reply into
-// it, asks the page after every progress report whether to go on, hands over
-// to a fresh downloader at a redirect and finally tells the page the outcome.
+// One driver package transfer: streams the reply into a partial file in the
+// download folder, asks the page after every progress report whether to go
+// on, hands over to a fresh downloader at a redirect, renames the partial
+// file to the package's name only after a complete, verified transfer and
+// finally tells the page the outcome. Only http and https are fetched.
 //
 // Lives on the UI thread. Created by DownloaderObjManager (for "Down" or a
 // redirect); reply signals arrive directly from the network manager; page
 // answers arrive through the web view's result callbacks, so a cancel takes
-// effect when the page's answer comes back. After its one completion call (or
-// the hand-over) it emits deleteMeLater and the manager deletes it.
+// effect when the page's answer comes back; an answer still outstanding when
+// the transfer ends is waited for (up to kLastAnswerWaitMs) before the page
+// is told, so a late "stop" is never reported as a finished package. After
+// its one completion call (or the hand-over) it emits deleteMeLater and the
+// manager deletes it.
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
+#include <QUrl>
 #include <memory>
-#include <sys/types.h>
 
 class QFile;
 class QNetworkReply;
@@ -28,7 +34,8 @@ namespace online {
 
 class DownloaderObjManager;
 
-// Results of starting a download, as "Down" returns them.
+// Results of starting a download, as "Down" returns them. A URL that is not
+// http or https starts (0) and ends at once with completion code 2.
 namespace downstart {
 constexpr int kStarted = 0;
 constexpr int kCannotOpenFile = 2;
@@ -45,6 +52,8 @@ constexpr int kFailed = 2;
 
 // How many redirects one download follows before giving up.
 constexpr int kMaxRedirectHops = 10;
+// How long the end of a transfer waits for the page's outstanding answers.
+constexpr int kLastAnswerWaitMs = 10 * 1000;
 
 class DownloaderObj : public QObject {
     Q_OBJECT
@@ -60,7 +69,12 @@ public:
     // Opens the target file and starts the GET; one of downstart's results.
     int start(const QString& url);
 
+    // The name the package gets when complete.
     QString filePath() const { return m_filePath; }
+    // The partial file being written; empty when there is none.
+    QString partialPath() const { return m_partialPath; }
+    // Whether this transfer still claims filePath (from its start to its end).
+    bool holdsTarget() const { return m_holdsTarget; }
     QString url() const { return m_url; }
     int hops() const { return m_hops; }
 
@@ -73,13 +87,22 @@ public slots:
     void handleProgress(qlonglong bytesReceived, qlonglong bytesTotal);
 
 private:
+    // What a finished transfer amounts to, decided when the reply ends and
+    // carried out once the page's outstanding answers are in.
+    enum class Outcome { Complete, Cancelled, Failed, Redirect };
+
     void writeAvailable();
-    void onProgressAnswer(QNetworkReply* reply, const QJsonValue& answer);
+    void onProgressAnswer(const QJsonValue& answer);
     void cancel();
+    Outcome judgeReply(QUrl* redirectTarget) const;
+    bool closeFile();
+    void settle();
+    void conclude();
     void releaseReply();
-    void removeOwnFile();
+    void removePartialFile();
     void callFinish(int code, const QString& path, const QString& message);
     void followRedirect(const QUrl& target);
+    int failToOpen(int error);
     webui::WebView* liveWebView() const;
     QWidget* ownerWindow() const;
 
@@ -87,19 +110,23 @@ private:
     std::unique_ptr<QFile> m_file;
     bool m_keepGoing = true;
     bool m_writeFailed = false;
+    bool m_holdsTarget = false;
+    qint64 m_bytesWritten = 0;
+    int m_pendingAnswers = 0;
+    bool m_ended = false;  // the reply is over; waiting for answers or done
+    bool m_concluded = false;
+    Outcome m_outcome = Outcome::Failed;
+    QUrl m_redirectTarget;
+    QTimer m_answerWait;
     QPointer<QNetworkReply> m_reply;
     QString m_filePath;
+    QString m_partialPath;
     QString m_url;
     QString m_progressFunction;
     QString m_finishFunction;
     QString m_fallbackName;
     webui::WebView* m_webView = nullptr;  // owned by its window
     int m_hops = 0;
-    // Which file we created, so a removal never takes a file that another
-    // download of the same name has put there since.
-    dev_t m_fileDevice = 0;
-    ino_t m_fileInode = 0;
-    bool m_haveFileIdentity = false;
 };
 
 // How a page's answer reads as a boolean in script: undefined, null, false, 0,

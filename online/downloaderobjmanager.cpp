@@ -1,9 +1,14 @@
 #include "online/downloaderobjmanager.h"
 
 #include "online/downloaderobj.h"
+#include "online/downloadname.h"
+#include "online/partialfile.h"
 #include "online/user.h"
 
+#include <QSet>
+#include <QFile>
 #include <QTimer>
+#include <sys/stat.h>
 #include <algorithm>
 
 namespace online {
@@ -86,6 +91,44 @@ void DownloaderObjManager::discardDownloader(DownloaderObj* downloader)
     if (m_current == downloader)
         m_current = nullptr;
     delete downloader;
+}
+
+QString DownloaderObjManager::chooseTargetPath(const QString& folder, const QString& name,
+                                               const DownloaderObj* asking) const
+{
+    // Numbered names are tried in order; a bound keeps a folder full of
+    // "setup (n).run" from turning this into a long search.
+    constexpr int kMaxNumbered = 1000;
+    const auto heldByOther = [&](const QString& path) {
+        return std::any_of(m_downloaders.begin(), m_downloaders.end(), [&](const QPointer<DownloaderObj>& d) {
+            return d && d.data() != asking && d->holdsTarget() && d->filePath() == path;
+        });
+    };
+    const QString plain = folder + QLatin1Char('/') + name;
+    if (!heldByOther(plain))
+        return plain;  // a finished file of that name is replaced at the end
+    for (int n = 1; n <= kMaxNumbered; ++n) {
+        const QString path = folder + QLatin1Char('/') + numberedFileName(name, n);
+        struct stat info {};
+        // Numbered names never replace a file: it may be an earlier numbered
+        // download the user still wants.
+        if (!heldByOther(path) && ::lstat(QFile::encodeName(path).constData(), &info) != 0)
+            return path;
+    }
+    return QString();
+}
+
+void DownloaderObjManager::removeLeftovers(const QString& folder)
+{
+    if (folder.isEmpty() || m_sweptFolders.contains(folder))
+        return;
+    m_sweptFolders.append(folder);
+    QSet<QString> inUse;
+    for (const QPointer<DownloaderObj>& downloader : m_downloaders) {
+        if (downloader && !downloader->partialPath().isEmpty())
+            inUse.insert(downloader->partialPath());
+    }
+    removeStalePartialFiles(folder, inUse);
 }
 
 void DownloaderObjManager::deleteDownloader()

@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -56,6 +57,14 @@ public:
     // Deletes a downloader that never started.
     void discardDownloader(DownloaderObj* downloader);
 
+    // The path a new download of `name` into folder is saved under: the name
+    // itself, unless another running download is saving under it; then the
+    // first free "name (n).ext". Only one transfer ever writes one name.
+    QString chooseTargetPath(const QString& folder, const QString& name, const DownloaderObj* asking) const;
+    // Removes what interrupted transfers left in folder (once per folder and
+    // process; see partialfile.h).
+    void removeLeftovers(const QString& folder);
+
 public slots:
     virtual void deleteDownloader();
     // Every window registers its web view when it is created and removes it
@@ -68,6 +77,7 @@ private:
     QPointer<DownloaderObj> m_current;
     std::vector<std::pair<webui::WebView*, int>> m_webViews;
     std::vector<QPointer<DownloaderObj>> m_downloaders;
+    QStringList m_sweptFolders;
 };
 
 }  // namespace online

@@ -76,4 +76,21 @@ QString downloadFileName(const QString& url, const QString& fallbackName)
     return fitLength(stem + QStringLiteral(".exe"));
 }
 
+QString numberedFileName(const QString& name, int n)
+{
+    if (n <= 0)
+        return name;
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString suffix = dot > 0 && name.size() - dot <= 16 ? name.mid(dot) : QString();
+    QString stem = name.left(name.size() - suffix.size());
+    const QString number = QStringLiteral(" (%1)").arg(n);
+    const int budget = kMaxNameBytes - suffix.toUtf8().size() - number.toUtf8().size();
+    while (!stem.isEmpty() && stem.toUtf8().size() > budget) {
+        stem.chop(1);
+        if (!stem.isEmpty() && stem.at(stem.size() - 1).isHighSurrogate())
+            stem.chop(1);
+    }
+    return stem + number + suffix;
+}
+
 }  // namespace online

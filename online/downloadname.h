@@ -19,4 +19,9 @@ QString safeFileName(const QString& name);
 // fallback + ".exe" (the fallback itself falling back to "download").
 QString downloadFileName(const QString& url, const QString& fallbackName);
 
+// The n-th alternative of a name that is taken, as browsers number them:
+// "setup (1).run", "README (2)"; the stem is shortened so the number and
+// the extension survive the length limit. n = 0 gives the name itself.
+QString numberedFileName(const QString& name, int n);
+
 }  // namespace online

@@ -4,6 +4,7 @@
 #include "online/backendhosts.h"
 #include "online/httphandler.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -11,6 +12,14 @@
 #include <cstdio>
 
 namespace online {
+
+namespace {
+
+// Set on a tagged reply that was stopped for its size.
+const char* const kTooLargeProperty = "korvaneReplyTooLarge";
+const char* const kTooLargeText = QT_TRANSLATE_NOOP("NetworkHelper", "The reply is larger than %1 bytes");
+
+}  // namespace
 
 NetworkHelper& NetworkHelper::instance()
 {
@@ -60,9 +69,37 @@ void NetworkHelper::randomLogin(const QString& token, HttpHandler* handler)
     QPointer<RequestName> pending(tag);
     QEventLoop loop;
     connect(tag, &QObject::destroyed, &loop, &QEventLoop::quit);
-    m_manager.get(request);
+    limitReplySize(m_manager.get(request));
     if (pending)
         loop.exec();
+}
+
+void NetworkHelper::limitReplySize(QNetworkReply* reply)
+{
+    const auto stop = [reply] {
+        if (reply->property(kTooLargeProperty).toBool())
+            return;
+        reply->setProperty(kTooLargeProperty, true);
+        reply->abort();  // finished() then reaches handleResponse
+    };
+    // A server that says in advance is stopped before its body arrives; one
+    // that does not is stopped as soon as the count passes the limit.
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, stop] {
+        bool known = false;
+        const qlonglong announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
+        if (known && announced > kMaxBackendReplyBytes)
+            stop();
+    });
+    // readyRead, not downloadProgress: the network layer spaces progress
+    // signals at least 100 ms apart, and a reply that fills its buffer in
+    // between would stall silently until the transfer timeout.
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, stop] {
+        if (reply->bytesAvailable() > kMaxBackendReplyBytes)
+            stop();
+    });
+    // Room to pass the limit (so it is noticed) but not to grow without end
+    // while the UI thread is busy.
+    reply->setReadBufferSize(2 * kMaxBackendReplyBytes);
 }
 
 QNetworkReply* NetworkHelper::startGet(const QString& url, const HeaderList& headers, QObject* receiver)
@@ -92,7 +129,13 @@ void NetworkHelper::handleResponse(QNetworkReply* reply)
     if (!tag)
         return;
     if (HttpHandler* handler = tag->handler()) {
-        if (reply->error() != QNetworkReply::NoError)
+        if (reply->property(kTooLargeProperty).toBool() || reply->bytesAvailable() > kMaxBackendReplyBytes) {
+            std::fprintf(stderr, "backend: a reply of kind %d passed %lld bytes and was stopped\n",
+                         static_cast<int>(tag->name()), static_cast<long long>(kMaxBackendReplyBytes));
+            handler->handleHttpError(
+                tag->name(), QNetworkReply::UnknownContentError,
+                QCoreApplication::translate("NetworkHelper", kTooLargeText).arg(kMaxBackendReplyBytes), nullptr);
+        } else if (reply->error() != QNetworkReply::NoError)
             handler->handleHttpError(tag->name(), reply->error(), reply->errorString(), nullptr);
         else
             handler->handleHttpResponse(tag->name(), reply->readAll());

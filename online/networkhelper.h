@@ -26,6 +26,10 @@ class NetworkHelper : public QObject {
 public:
     // A transfer that receives nothing for this long is ended with an error.
     static constexpr int kDefaultTransferTimeoutMs = 60 * 1000;
+    // Back-end answers are small JSON or an avatar; a reply past this is
+    // stopped and reported to its handler as a failed request with
+    // QNetworkReply::UnknownContentError.
+    static constexpr qint64 kMaxBackendReplyBytes = 1024 * 1024;
 
     static NetworkHelper& instance();
 
@@ -57,6 +61,7 @@ public slots:
 
 private:
     NetworkHelper();
+    static void limitReplySize(QNetworkReply* reply);
 
     QNetworkAccessManager m_manager;
     QUrl m_backendBase;

@@ -124,6 +124,11 @@ bool User::save()
     return ok;
 }
 
+QString User::downloadFolderPath() const
+{
+    return m_record.saveFolder.isEmpty() ? defaultDownloadFolder() : m_record.saveFolder;
+}
+
 QString User::downloadFolder()
 {
     if (m_record.saveFolder.isEmpty())

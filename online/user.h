@@ -58,6 +58,8 @@ public:
     // The download folder, created when missing; an empty setting becomes the
     // documents folder + "/驱动".
     QString downloadFolder();
+    // The same folder without creating it or remembering the default.
+    QString downloadFolderPath() const;
 
     // Page function "isLogin" (no arguments): whether the login is valid.
     bool isLogin() const { return isLogined(); }

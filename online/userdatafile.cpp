@@ -6,6 +6,7 @@
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
+#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace online {
@@ -55,13 +56,19 @@ std::optional<QString> readUserDataFile(const QString& path)
 
 bool writeUserDataFile(const QString& path, const QString& saveFolder)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // Written beside the file, synced and renamed over it: a reader (another
+    // instance, the next start) sees the old content or the new, never a
+    // truncated file, and a crash mid-write keeps the old one.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
         return false;
     QDataStream stream(&file);
     stream << saveFolder;
-    file.flush();
-    return stream.status() == QDataStream::Ok && file.error() == QFileDevice::NoError;
+    if (stream.status() != QDataStream::Ok) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
 }
 
 }  // namespace online

@@ -19,7 +19,8 @@ QString defaultUserDataFilePath();
 // null QString.
 std::optional<QString> readUserDataFile(const QString& path);
 
-// Writes (truncating) the file; true when the stream reported no error.
+// Replaces the file atomically (temporary file, fsync, rename); true when it
+// is on disk.
 bool writeUserDataFile(const QString& path, const QString& saveFolder);
 
 }  // namespace online

@@ -1,8 +1,10 @@
 // The main board (DMI attributes, the SMBIOS table, the device tree) and the
-// memory modules (the SMBIOS table, else the kernel's total).
+// memory modules (udev's world-readable copy of the SMBIOS memory devices, the
+// SMBIOS table itself when readable, else the kernel's total).
 
 #include "sysinfo/smbios.h"
 #include "sysinfo/systemquery.h"
+#include "sysinfo/udevmemory.h"
 
 #include <QLoggingCategory>
 
@@ -29,6 +31,16 @@ SmbiosTable readSmbiosTable(const SourceRoot& root)
     if (!table.complete)
         qCWarning(lcBoard) << "SMBIOS table truncated or corrupt after" << table.structures.size() << "structures";
     return table;
+}
+
+std::vector<MemoryDevice> readUdevMemory(const SourceRoot& root)
+{
+    const SourceRead file = root.read(QStringLiteral("run/udev/data/+dmi:id"), udevdb::kMaxDatabaseBytes);
+    if (file.status == SourceStatus::Broken)
+        qCWarning(lcBoard) << "udev DMI record unreadable, errno" << file.error;
+    if (file.status != SourceStatus::Ok)
+        return {};
+    return parseUdevMemoryDevices(file.bytes);
 }
 
 void fillBlank(QString& field, const QString& value)
@@ -73,7 +85,12 @@ BaseBoardInfo SystemQuery::getBaseBoard() const
 std::vector<PhysicalMemoryInfo> SystemQuery::getPhysicalMemory() const
 {
     std::vector<PhysicalMemoryInfo> modules;
-    for (const MemoryDevice& device : memoryDevices(readSmbiosTable(m_root))) {
+    // udev first: the table itself is readable by root only, and the program
+    // runs as the desktop user.
+    std::vector<MemoryDevice> devices = readUdevMemory(m_root);
+    if (devices.empty())
+        devices = memoryDevices(readSmbiosTable(m_root));
+    for (const MemoryDevice& device : devices) {
         PhysicalMemoryInfo module;
         module.Name = QString::fromLatin1(kMemoryName);
         module.Manufacturer = device.manufacturer;

@@ -40,7 +40,7 @@ void FakeWebView::answerLater(webui::PageResultCallback onResult, const QJsonVal
 {
     if (!onResult)
         return;
-    QTimer::singleShot(0, QCoreApplication::instance(), [onResult = std::move(onResult), result] { onResult(result); });
+    QTimer::singleShot(answerDelayMs, QCoreApplication::instance(), [onResult = std::move(onResult), result] { onResult(result); });
 }
 
 }  // namespace onlinetest

@@ -26,6 +26,8 @@ public:
     std::map<QString, PageFunction> functions;
     // Whether to record calls (a benchmark turns it off).
     bool recordCalls = true;
+    // How long the page takes to answer (0: at the next event loop turn).
+    int answerDelayMs = 0;
 
     const std::vector<Call>& calls() const { return m_calls; }
     std::vector<Call> callsTo(const QString& name) const;

@@ -55,6 +55,7 @@ struct Fixed {
     int status = 200;
     QByteArray body;
     QByteArray contentType;
+    QByteArray raw;  // when set, sent as it is instead
 };
 
 }  // namespace
@@ -82,6 +83,7 @@ struct Plan {
     int paceMs = 0;
     qint64 stallAfter = -1;
     bool hang = false;  // accept and never answer
+    QByteArray raw;     // a complete response sent as it is
 };
 
 Plan redirectTo(int status, const QByteArray& location)
@@ -119,7 +121,8 @@ Plan route(const QByteArray& target, const LoopbackHttpServer::Shared& shared)
         auto it = shared.fixed.constFind(path);
         if (it != shared.fixed.constEnd()) {
             Plan plan;
-            plan.hang = it->status == 0;
+            plan.raw = it->raw;
+            plan.hang = it->raw.isEmpty() && it->status == 0;
             plan.status = it->status;
             plan.body = it->body;
             plan.headers.append(qMakePair(QByteArray("Content-Type"), it->contentType));
@@ -206,6 +209,12 @@ private:
         m_plan = route(request.target, *m_shared);
         if (m_plan.hang)
             return;
+        if (!m_plan.raw.isEmpty()) {
+            m_socket->write(m_plan.raw);
+            m_bodyDone = true;
+            pump();
+            return;
+        }
         sendHead();
         if (m_plan.streamed && m_plan.paceBytes > 0 && m_plan.paceMs > 0)
             m_paceTimer.start(m_plan.paceMs);
@@ -354,7 +363,15 @@ void LoopbackHttpServer::setFixedResponse(const QByteArray& path, int status, co
                                           const QByteArray& contentType)
 {
     QMutexLocker lock(&m_shared->mutex);
-    m_shared->fixed.insert(path, Fixed{status, body, contentType});
+    m_shared->fixed.insert(path, Fixed{status, body, contentType, QByteArray()});
+}
+
+void LoopbackHttpServer::setRawResponse(const QByteArray& path, const QByteArray& response)
+{
+    QMutexLocker lock(&m_shared->mutex);
+    Fixed fixed;
+    fixed.raw = response;
+    m_shared->fixed.insert(path, fixed);
 }
 
 std::vector<RecordedRequest> LoopbackHttpServer::requests() const

@@ -49,6 +49,10 @@ public:
     void setFixedResponse(const QByteArray& path, int status, const QByteArray& body,
                           const QByteArray& contentType = "application/json");
 
+    // Answers GETs of exactly this path with these bytes (status line,
+    // headers and body as given) and then closes the connection.
+    void setRawResponse(const QByteArray& path, const QByteArray& response);
+
     std::vector<RecordedRequest> requests() const;
     int openConnections() const;
 

@@ -206,6 +206,56 @@ TEST_F(OnlineBackend, ASilentBackEndDoesNotHoldTheLoginForEver)
     EXPECT_NE(handler.errors[0].error, QNetworkReply::NoError);
 }
 
+TEST_F(OnlineBackend, RepliesPastOneMebibyteAreStoppedAndReportedAsFailures)
+{
+    constexpr qint64 limit = NetworkHelper::kMaxBackendReplyBytes;
+    const QByteArray big(static_cast<int>(limit) + 1, 'a');
+    const QByteArray huge(100 * 1024 * 1024, 'b');
+    struct Case {
+        const char* name;
+        QByteArray response;
+        bool accepted;
+    };
+    const auto raw = [](const QByteArray& headers, const QByteArray& body) -> QByteArray {
+        return "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n" + headers + "Connection: close\r\n\r\n" +
+               body;
+    };
+    const auto length = [](const QByteArray& body) -> QByteArray {
+        return "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    };
+    const QByteArray exact(static_cast<int>(limit), 'c');
+    const Case cases[] = {
+        {"exactly the limit", raw(length(exact), exact), true},
+        {"one byte more, announced", raw(length(big), big), false},
+        {"one byte more, until close", raw(QByteArray(), big), false},
+        {"100 MB, announced", raw(length(huge), huge), false},
+        {"100 MB, until close", raw(QByteArray(), huge), false},
+    };
+    // No transfer timeout to fall back on: a reply that stalls at its buffer
+    // instead of being stopped hangs the test (and the ctest time-out fails it).
+    NetworkHelper::instance().setTransferTimeoutMs(0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingHandler caseHandler;
+        BoxRecorder caseBoxes;
+        server.setRawResponse(kLoginPath, c.response);
+        NetworkHelper::instance().randomLogin(QStringLiteral("t"), &caseHandler);
+        if (c.accepted) {
+            ASSERT_EQ(caseHandler.responses.size(), 1u);
+            EXPECT_EQ(caseHandler.responses[0].data.size(), limit);
+            EXPECT_TRUE(caseHandler.errors.empty());
+            continue;
+        }
+        EXPECT_TRUE(caseHandler.responses.empty());
+        ASSERT_EQ(caseHandler.errors.size(), 1u);
+        EXPECT_EQ(caseHandler.errors[0].name, RequestName::RandomLogin);
+        EXPECT_EQ(caseHandler.errors[0].error, QNetworkReply::UnknownContentError);
+        ASSERT_EQ(caseBoxes.boxes.size(), 1u);
+        EXPECT_TRUE(caseBoxes.boxes[0].text.startsWith(QStringLiteral("请求:未知请求出错。错误码:299, 释义: ")))
+            << caseBoxes.boxes[0].text.toStdString();
+    }
+}
+
 // Stands in for a downloader: the slots startGet connects to.
 class Receiver : public QObject {
     Q_OBJECT

@@ -13,9 +13,12 @@
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QWidget>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using online::RequestName;
 using online::User;
@@ -135,6 +138,52 @@ TEST_F(OnlineUser, ANullFolderRoundTripsAsTheDefault)
     EXPECT_TRUE(stored->isNull());
     auto user = makeUser();
     EXPECT_EQ(user->downDir(QJsonArray()), QJsonValue(defaultFolder()));
+}
+
+TEST_F(OnlineUser, ReadersNeverSeeAHalfWrittenFileAndACrashKeepsTheLastOne)
+{
+    // Two folders of different lengths, so a torn write cannot pass for one.
+    const QString first = QStringLiteral("/srv/") + QString(3000, QLatin1Char('a'));
+    const QString second = QStringLiteral("/home/user/驱动");
+    const QByteArray firstBytes = streamBytes(first);
+    const QByteArray secondBytes = streamBytes(second);
+    ASSERT_TRUE(online::writeUserDataFile(dataFile, first));
+
+    const auto startWriter = [&](QProcess& writer) {
+        writer.setProcessChannelMode(QProcess::ForwardedChannels);
+        writer.start(QStringLiteral(KORVANE_ONLINE_CHILD), {QStringLiteral("save-user-data"), dataFile, first, second});
+        ASSERT_TRUE(writer.waitForStarted(30000));
+        // Racing for real: the other process has replaced the file at least once.
+        ASSERT_TRUE(testsupport::waitFor(
+            [&] { return online::readUserDataFile(dataFile).value_or(first) != first; }, std::chrono::seconds(30)));
+    };
+
+    QProcess writer;
+    startWriter(writer);
+    int unreadable = 0;
+    int foreign = 0;
+    for (int read = 0; read < 5000; ++read) {
+        const std::optional<QString> stored = online::readUserDataFile(dataFile);
+        if (!stored)
+            ++unreadable;
+        else if (*stored != first && *stored != second)
+            ++foreign;
+    }
+    EXPECT_EQ(unreadable, 0);
+    EXPECT_EQ(foreign, 0);
+
+    // Killed in the middle of its work, again and again: the file always holds
+    // one complete save.
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        if (round > 0)
+            startWriter(writer);
+        ::usleep(static_cast<useconds_t>(1000 + round * 1700));
+        ASSERT_EQ(::kill(static_cast<pid_t>(writer.processId()), SIGKILL), 0);
+        ASSERT_TRUE(writer.waitForFinished(30000));
+        const QByteArray bytes = testsupport::readFile(dataFile);
+        EXPECT_TRUE(bytes == firstBytes || bytes == secondBytes) << bytes.size() << " bytes";
+    }
 }
 
 TEST_F(OnlineUser, DownDirReadsSetsAndIgnoresOtherValues)

@@ -4,6 +4,7 @@
 
 #include "sysinfo/edid.h"
 #include "sysinfo/smbios.h"
+#include "sysinfo/udevmemory.h"
 
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
@@ -185,4 +186,47 @@ TEST(Edid, ReadsWhatItSafelyCanFromBadBlocks)
         EXPECT_EQ(facts.monitorName, c.name) << c.what;
     }
     EXPECT_FALSE(parseEdid(badChecksum).checksumOk);
+}
+
+TEST(UdevMemoryParser, SkipsWhatIsMalformedAndBoundsSlots)
+{
+    struct Case {
+        const char* name;
+        QByteArray text;
+        std::vector<std::uint64_t> sizesMiB;
+    };
+    const Case cases[] = {
+        { "plain", "E:MEMORY_DEVICE_0_SIZE=8589934592\n", { 8192 } },
+        { "slot order, not line order", "E:MEMORY_DEVICE_3_SIZE=2147483648\nE:MEMORY_DEVICE_1_SIZE=1073741824\n",
+            { 1024, 2048 } },
+        { "carriage returns", "E:MEMORY_DEVICE_0_SIZE=1073741824\r\n", { 1024 } },
+        { "empty slot", "E:MEMORY_DEVICE_0_PRESENT=0\nE:MEMORY_DEVICE_0_SIZE=1073741824\n", {} },
+        { "not a number", "E:MEMORY_DEVICE_0_SIZE=8G\n", {} },
+        { "zero", "E:MEMORY_DEVICE_0_SIZE=0\n", {} },
+        { "overflowing number", "E:MEMORY_DEVICE_0_SIZE=99999999999999999999999\n", {} },
+        { "slot past the bound", "E:MEMORY_DEVICE_1024_SIZE=1073741824\n", {} },
+        { "slot with too many digits", "E:MEMORY_DEVICE_000001_SIZE=1073741824\n", {} },
+        { "no slot", "E:MEMORY_DEVICE__SIZE=1073741824\n", {} },
+        { "no value", "E:MEMORY_DEVICE_0_SIZE\n", {} },
+        { "another record type", "S:MEMORY_DEVICE_0_SIZE=1073741824\n", {} },
+        { "cut short", "E:MEMORY_DEVICE_", {} },
+        { "empty", "", {} },
+    };
+    for (const Case& c : cases) {
+        const std::vector<MemoryDevice> devices = parseUdevMemoryDevices(c.text);
+        ASSERT_EQ(devices.size(), c.sizesMiB.size()) << c.name;
+        for (size_t i = 0; i < devices.size(); ++i)
+            EXPECT_EQ(devices[i].sizeMiB, c.sizesMiB[i]) << c.name;
+    }
+    // Texts are cleaned and bounded; placeholders for missing strings read
+    // as nothing.
+    const std::vector<MemoryDevice> texts = parseUdevMemoryDevices(
+        "E:MEMORY_DEVICE_0_SIZE=1073741824\nE:MEMORY_DEVICE_0_MANUFACTURER=Mic\x01ron  \n"
+        "E:MEMORY_DEVICE_1_SIZE=1073741824\nE:MEMORY_DEVICE_1_MANUFACTURER=<BAD INDEX>\n"
+        "E:MEMORY_DEVICE_2_SIZE=1073741824\nE:MEMORY_DEVICE_2_MANUFACTURER="
+        + QByteArray(100000, 'x') + "\n");
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[0].manufacturer, "Mic ron");
+    EXPECT_TRUE(texts[1].manufacturer.isEmpty());
+    EXPECT_LE(texts[2].manufacturer.size(), smbios::kMaxStringBytes);
 }

@@ -6,6 +6,7 @@
 #include "sysinfo/wmicexception.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace sysinfo;
 using namespace sysinfotest;
@@ -195,6 +196,79 @@ TEST(BoardAndMemoryReaders, FallBackToMeminfoAndTheDeviceTree)
     FixtureRoot nothing;
     EXPECT_TRUE(SystemQuery(nothing.path(), noNames()).getPhysicalMemory().empty());
     EXPECT_TRUE(SystemQuery(nothing.path(), noNames()).getBaseBoard().Name.isEmpty());
+}
+
+// What udev keeps of the memory devices, as systemd's dmi_memory_id writes it:
+// an empty slot 0, an 8 GiB module in slot 1, a 16 GiB one in slot 2.
+const QByteArray kUdevDmiRecord = "I:4321987\n"
+                                  "E:MODALIAS=dmi:bvnAmericanMegatrendsInc.:bvr1.0:\n"
+                                  "E:MEMORY_ARRAY_LOCATION=System Board Or Motherboard\n"
+                                  "E:MEMORY_ARRAY_NUM_DEVICES=3\n"
+                                  "E:MEMORY_DEVICE_0_PRESENT=0\n"
+                                  "E:MEMORY_DEVICE_0_LOCATOR=DIMM_A1\n"
+                                  "E:MEMORY_DEVICE_1_TOTAL_WIDTH=64\n"
+                                  "E:MEMORY_DEVICE_1_SIZE=8589934592\n"
+                                  "E:MEMORY_DEVICE_1_FORM_FACTOR=DIMM\n"
+                                  "E:MEMORY_DEVICE_1_LOCATOR=DIMM_A2\n"
+                                  "E:MEMORY_DEVICE_1_TYPE=DDR4\n"
+                                  "E:MEMORY_DEVICE_1_SPEED_MTS=3200\n"
+                                  "E:MEMORY_DEVICE_1_MANUFACTURER=Kingston\n"
+                                  "E:MEMORY_DEVICE_1_SERIAL_NUMBER=0A1B2C3D\n"
+                                  "E:MEMORY_DEVICE_1_PART_NUMBER=KHX3200C16D4/8GX\n"
+                                  "E:MEMORY_DEVICE_1_CONFIGURED_SPEED_MTS=2933\n"
+                                  "E:MEMORY_DEVICE_2_SIZE=17179869184\n"
+                                  "E:MEMORY_DEVICE_2_SPEED_MTS=2666\n"
+                                  "E:MEMORY_DEVICE_2_MANUFACTURER=Not Specified\n"
+                                  "G:systemd\n"
+                                  "Q:systemd\n"
+                                  "V:1\n";
+
+TEST(BoardAndMemoryReaders, MemoryComesFromUdevThenTheTableThenMeminfo)
+{
+    struct Case {
+        const char* name;
+        bool udev;
+        bool table;
+        bool meminfo;
+        std::vector<std::tuple<std::uint64_t, const char*, int>> modules; // GiB, maker, speed
+    };
+    const Case cases[] = {
+        { "udev wins over the table", true, true, true, { { 8, "Kingston", 3200 }, { 16, "", 2666 } } },
+        { "udev alone (an ordinary user)", true, false, true, { { 8, "Kingston", 3200 }, { 16, "", 2666 } } },
+        { "the table without udev (root, no udevd)", false, true, true, { { 4, "T", 2400 } } },
+        { "the kernel's total last", false, false, true, { { 16, "", 0 } } },
+        { "nothing", false, false, false, {} },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FixtureRoot root;
+        if (c.udev)
+            root.file("run/udev/data/+dmi:id", kUdevDmiRecord);
+        if (c.table)
+            root.file("sys/firmware/dmi/tables/DMI", smbiosMemoryDevice(4096, 2400, "T", "S") + smbiosEndOfTable());
+        if (c.meminfo)
+            root.dataFile("proc/meminfo", "meminfo");
+        const std::vector<PhysicalMemoryInfo> memory = SystemQuery(root.path(), noNames()).getPhysicalMemory();
+        ASSERT_EQ(memory.size(), c.modules.size());
+        for (size_t i = 0; i < memory.size(); ++i) {
+            EXPECT_EQ(memory[i].Capacity, std::get<0>(c.modules[i])) << i;
+            EXPECT_EQ(memory[i].Manufacturer, QString::fromUtf8(std::get<1>(c.modules[i]))) << i;
+            EXPECT_EQ(memory[i].Speed, std::get<2>(c.modules[i])) << i;
+        }
+    }
+    // A record without usable memory devices (a VM's udev) leaves the
+    // choice to the next source.
+    FixtureRoot vm;
+    vm.file("run/udev/data/+dmi:id", "E:MEMORY_DEVICE_0_PRESENT=0\nE:MEMORY_DEVICE_1_SIZE=0\n");
+    vm.dataFile("proc/meminfo", "meminfo");
+    const std::vector<PhysicalMemoryInfo> fallback = SystemQuery(vm.path(), noNames()).getPhysicalMemory();
+    ASSERT_EQ(fallback.size(), 1u);
+    EXPECT_EQ(fallback[0].Capacity, 16u);
+    // A folder where the record belongs is skipped, not fatal.
+    FixtureRoot odd;
+    odd.folder("run/udev/data/+dmi:id");
+    odd.dataFile("proc/meminfo", "meminfo");
+    EXPECT_EQ(SystemQuery(odd.path(), noNames()).getPhysicalMemory().size(), 1u);
 }
 
 TEST(DiskReader, ListsHardwareDisksOnly)

@@ -7,6 +7,9 @@
 #include "sysinfo/systemquery.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSysInfo>
 #include <QJsonDocument>
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
@@ -269,6 +272,31 @@ TEST(Summary, TheJobDescribesTheConfiguredRootFromAnyThread)
     }
 }
 
+// What this machine's own files say, read plainly here to check the summary.
+static QString firstValue(const QString& path, const QString& key, QChar separator)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    for (const QByteArray& raw : file.readAll().split('\n')) {
+        const QString line = QString::fromUtf8(raw);
+        const int at = line.indexOf(separator);
+        if (at > 0 && line.left(at).trimmed() == key) {
+            QString value = line.mid(at + 1).trimmed();
+            if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
+                value = value.mid(1, value.size() - 2);
+            return value;
+        }
+    }
+    return {};
+}
+
+static QString attribute(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+}
+
 TEST(Summary, DescribesThisMachine)
 {
     testsupport::ScopedEnv env("KORVANE_SYSINFO_ROOT", "");
@@ -280,14 +308,38 @@ TEST(Summary, DescribesThisMachine)
         }
     }
     EXPECT_EQ(summary.value("host").toString(), computerName());
-    const int bit = summary.value("bit").toInt();
-    EXPECT_TRUE(bit == 32 || bit == 64);
-    if (QFile::exists("/etc/os-release")) {
-        EXPECT_FALSE(summary.value("system").toString().isEmpty());
+    const bool wide = sizeof(void*) == 8 || QSysInfo::currentCpuArchitecture().contains("64");
+    EXPECT_EQ(summary.value("bit").toInt(), wide ? 64 : 32);
+
+    const QString pretty = firstValue("/etc/os-release", "PRETTY_NAME", '=');
+    if (!pretty.isEmpty() && !pretty.contains('\\') && !pretty.contains('$')) {
+        EXPECT_EQ(summary.value("system").toString(), pretty);
     }
-    if (QFile::exists("/proc/cpuinfo")) {
-        EXPECT_NE(summary.value("cpu").toString(), "unknown");
+    const QString model = firstValue("/proc/cpuinfo", "model name", ':');
+    if (!model.isEmpty()) {
+        EXPECT_EQ(summary.value("cpu").toString().simplified(), model.simplified());
     }
-    EXPECT_NE(summary.value("physicalMemory").toString(), "unknown");
+    const QString vendor = attribute("/sys/class/dmi/id/board_vendor");
+    const QString board = attribute("/sys/class/dmi/id/board_name");
+    if (!vendor.isEmpty() && !board.isEmpty()) {
+        EXPECT_EQ(summary.value("baseboard").toString(), vendor + " " + board);
+    }
+
+    // Memory: the modules where udev or the firmware table tell (their sum
+    // is at least the kernel's total), else the kernel's total in GiB.
+    const QString memory = summary.value("physicalMemory").toString();
+    const quint64 totalKiB = firstValue("/proc/meminfo", "MemTotal", ':').section(' ', 0, 0).toULongLong();
+    ASSERT_GT(totalKiB, 0u);
+    const bool modulesKnown = QFileInfo(QStringLiteral("/run/udev/data/+dmi:id")).isReadable()
+        || QFileInfo(QStringLiteral("/sys/firmware/dmi/tables/DMI")).isReadable();
+    const QRegularExpression pattern(QStringLiteral("^(\\d+)GB\\((.*) (\\d+)MHz\\)$"));
+    const QRegularExpressionMatch match = pattern.match(memory);
+    ASSERT_TRUE(match.hasMatch()) << memory.toStdString();
+    const quint64 roundedGiB = (totalKiB >> 20) + ((totalKiB >> 19) & 1);
+    if (!modulesKnown) {
+        EXPECT_EQ(memory, QStringLiteral("%1GB( 0MHz)").arg(roundedGiB));
+    } else {
+        EXPECT_GE(match.captured(1).toULongLong(), 1u) << memory.toStdString();
+    }
     testsupport::writeFile(testsupport::outputDir() + "/sysinfo-this-machine.json", text.toUtf8());
 }
