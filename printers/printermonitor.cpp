@@ -9,13 +9,26 @@
 // quit; before that it cancels its subscription.
 //
 // CUPS events are hints, the state is the truth: the thread holds one
-// server-wide subscription, hears of events either as signals of the CUPS
+// server-wide subscription and hears of events either as signals of the CUPS
 // D-Bus notifier (when a system bus exists) or by asking for them every
-// 250 ms (CUPS ignores notify-wait, so a pull subscription has to be polled),
-// lets a burst settle, then reads every queue with one CUPS-Get-Printers and
-// posts the differences to the last reading. A lost scheduler is retried at
-// most once every two seconds; when it answers again the thread subscribes
-// anew and reports what changed meanwhile.
+// 250 ms (CUPS ignores notify-wait, so a pull subscription has to be polled).
+// On an event it lets the burst settle, then reads every queue with one
+// CUPS-Get-Printers and posts the differences to the last reading.
+//
+// Keeping watch costs little when nothing happens: with D-Bus a
+// Get-Subscription-Attributes every few seconds proves the scheduler and the
+// subscription are still there. Some changes raise no event at all (a default
+// printer chosen in another program's lpoptions), and a signal may be lost, so
+// every queue is read again every 30 s anyway.
+//
+// The scheduler's subscription table is shared by every client and small
+// (100 by default, and a client that died leaves its entries for the lease),
+// so a refused subscription is an ordinary state, not a lost scheduler: the
+// thread then reads every queue every few seconds and asks for a subscription
+// again now and then. Only a scheduler that does not answer at all is lost:
+// every known printer is then reported once with status 0x800000, and the
+// connection is retried every two seconds; when it answers again the thread
+// subscribes anew and reports what changed meanwhile.
 
 #include "printers/cupsconnection.h"
 #include "printers/cupsspooler.h"
@@ -34,11 +47,17 @@ namespace PrinterAPI {
 
 namespace {
 
+// Get-Notifications of a pull subscription.
 constexpr int kPollMs = 250;
-// A D-Bus subscription needs no polling; this notices a scheduler that went
-// away without saying so or forgot the subscription, and re-reads the queues
-// in case a signal was lost.
+// Get-Subscription-Attributes of a D-Bus subscription: notices a scheduler
+// that went away without saying so, or forgot the subscription.
 constexpr int kKeepAliveMs = 2000;
+// Without a subscription: a full reading this often.
+constexpr int kUnsubscribedReadMs = 3000;
+// Without a subscription: asking for one again this often.
+constexpr qint64 kResubscribeAfterMs = 30 * 1000;
+// With a subscription: a full reading at the latest this long after the last.
+constexpr qint64 kFullReadAfterMs = 30 * 1000;
 // CUPS sends several events per change, some still carrying the old state.
 constexpr int kSettleMs = 40;
 constexpr int kRetryMs = 2000;
@@ -46,17 +65,22 @@ constexpr int kLeaseSeconds = 600;
 constexpr qint64 kRenewAfterMs = 240 * 1000;
 
 const char* const kEvents[] = {"printer-added",   "printer-deleted", "printer-modified", "printer-state-changed",
-                               // Queued-job counts change with jobs, not with printer events.
-                               "job-created",     "job-completed"};
+                               // Queued-job counts change with jobs, not with printer events;
+                               // a job moved to another queue (lpmove) is a configuration change.
+                               "job-created",     "job-completed",   "job-config-changed"};
 
+// Every signal the notifier sends for the events above.
 const char* const kNotifierSignals[] = {"PrinterAdded",   "PrinterDeleted",   "PrinterModified", "PrinterStateChanged",
-                                        "PrinterStopped", "PrinterRestarted", "PrinterShutdown", "QueueChanged",
-                                        "JobCreated",     "JobCompleted",     "ServerStarted",   "ServerRestarted"};
+                                        "PrinterStopped", "PrinterRestarted", "PrinterShutdown", "JobCreated",
+                                        "JobCompleted",   "JobConfigChanged", "ServerStarted",   "ServerRestarted"};
 
 constexpr char kNotifierPath[] = "/org/cups/cupsd/Notifier";
 constexpr char kNotifierInterface[] = "org.cups.cupsd.Notifier";
 
-enum class Method { None, DBus, IppGet };
+// Unsubscribed: the scheduler answers but keeps no subscription for us.
+enum class Method { None, DBus, IppGet, Unsubscribed };
+
+enum class Outcome { Done, Refused, NoAnswer };
 
 }  // namespace
 
@@ -83,6 +107,7 @@ public:
         switch (m_method) {
         case Method::DBus: return QStringLiteral("dbus");
         case Method::IppGet: return QStringLiteral("ippget");
+        case Method::Unsubscribed: return QStringLiteral("poll");
         case Method::None: break;
         }
         return {};
@@ -132,7 +157,7 @@ private:
     void connectToScheduler()
     {
         m_connection = std::make_unique<cups::SpoolerConnection>();
-        if (!m_connection->isOpen() || !subscribe()) {
+        if (!m_connection->isOpen() || subscribe() == Outcome::NoAnswer) {
             lostScheduler();
             return;
         }
@@ -143,6 +168,7 @@ private:
                 return;
             }
             m_snapshot = cups::toRecords(list.queues);
+            m_lastFullRead.start();
         } else {
             // Back after a loss: whatever appeared, vanished or changed.
             refresh();
@@ -150,33 +176,52 @@ private:
                 return;
         }
         m_lossReported = false;
-        m_pollTimer.start(m_method == Method::IppGet ? kPollMs : kKeepAliveMs);
+        startPollTimer();
     }
 
-    bool subscribe()
+    void startPollTimer()
+    {
+        switch (m_method) {
+        case Method::IppGet: m_pollTimer.start(kPollMs); break;
+        case Method::DBus: m_pollTimer.start(kKeepAliveMs); break;
+        default: m_pollTimer.start(kUnsubscribedReadMs); break;
+        }
+    }
+
+    // Creates the subscription; Refused leaves the thread reading on its own.
+    Outcome subscribe()
     {
         Method method = wantedMethod();
-        m_subscriptionId = createSubscription(method);
-        if (m_subscriptionId <= 0 && method == Method::DBus) {
-            qInfo("printers: no D-Bus notifier subscription, polling instead");
+        Outcome outcome = createSubscription(method);
+        if (outcome == Outcome::Refused && method == Method::DBus) {
+            qInfo("printers: no D-Bus notifier subscription, trying a pull subscription");
             method = Method::IppGet;
-            m_subscriptionId = createSubscription(method);
+            outcome = createSubscription(method);
         }
-        if (m_subscriptionId <= 0)
-            return false;
-        if (method == Method::DBus && m_method != Method::DBus) {
+        m_resubscribeClock.start();
+        if (outcome != Outcome::Done) {
+            if (outcome == Outcome::Refused && m_method != Method::Unsubscribed)
+                qInfo("printers: the scheduler grants no subscription (%s); reading every queue every %d ms "
+                      "and asking again every %lld s",
+                      cupsLastErrorString(), kUnsubscribedReadMs, kResubscribeAfterMs / 1000);
+            setMethod(Method::Unsubscribed);
+            return outcome;
+        }
+        if (method == Method::DBus && !m_listening) {
             QDBusConnection bus = QDBusConnection::systemBus();
             for (const char* name : kNotifierSignals)
                 bus.connect(QString(), QLatin1String(kNotifierPath), QLatin1String(kNotifierInterface),
                             QLatin1String(name), this, SLOT(dbusHint(QDBusMessage)));
+            m_listening = true;
         }
         setMethod(method);
         m_renewal.start();
-        return true;
+        return Outcome::Done;
     }
 
-    int createSubscription(Method method)
+    Outcome createSubscription(Method method)
     {
+        m_subscriptionId = 0;
         cups::IppPtr request = cups::newRequest(IPP_OP_CREATE_PRINTER_SUBSCRIPTIONS);
         ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, "ipp://localhost/");
         ippAddStrings(request.get(), IPP_TAG_SUBSCRIPTION, IPP_TAG_KEYWORD, "notify-events", int(std::size(kEvents)),
@@ -188,12 +233,14 @@ private:
                          "ippget");
         ippAddInteger(request.get(), IPP_TAG_SUBSCRIPTION, IPP_TAG_INTEGER, "notify-lease-duration", kLeaseSeconds);
         const cups::Reply reply = m_connection->send(std::move(request));
-        if (!reply.ok())
-            return 0;
-        ipp_attribute_t* id =
-            ippFindAttribute(reply.response.get(), "notify-subscription-id", IPP_TAG_INTEGER);
+        if (!reply.response)
+            return Outcome::NoAnswer;
+        ipp_attribute_t* id = ippFindAttribute(reply.response.get(), "notify-subscription-id", IPP_TAG_INTEGER);
+        if (!reply.ok() || !id || ippGetInteger(id, 0) <= 0)
+            return Outcome::Refused;
+        m_subscriptionId = ippGetInteger(id, 0);
         m_nextSequence = 1;
-        return id ? ippGetInteger(id, 0) : 0;
+        return Outcome::Done;
     }
 
     void cancelSubscription()
@@ -211,26 +258,33 @@ private:
     {
         if (!m_connection)
             return;
-        if (m_renewal.elapsed() > kRenewAfterMs) {
-            // A fresh subscription instead of renewing: it also replaces one
-            // the scheduler may have dropped.
-            cancelSubscription();
-            if (!subscribe()) {
-                lostScheduler();
-                return;
-            }
-        }
-        const bool ok = m_method == Method::IppGet ? fetchEvents() : checkSubscription();
-        if (!ok)
-            return;
-        // Signals that never come (a notifier that cannot reach the bus) must
-        // not leave windows with a stale picture for long.
-        if (m_method == Method::DBus) {
-            refresh();
+        if (m_method == Method::Unsubscribed) {
+            // Either way a full reading.
+            if (m_resubscribeClock.elapsed() > kResubscribeAfterMs)
+                resubscribe();
+            else
+                refresh();
             if (!m_connection)
                 return;
+        } else {
+            if (m_renewal.elapsed() > kRenewAfterMs) {
+                // A fresh subscription instead of renewing: it also replaces
+                // one the scheduler may have dropped.
+                cancelSubscription();
+                if (!resubscribe())
+                    return;
+            }
+            if (m_method == Method::IppGet && !fetchEvents())
+                return;
+            if (m_method == Method::DBus && !checkSubscription())
+                return;
+            if (m_lastFullRead.elapsed() > kFullReadAfterMs) {
+                refresh();
+                if (!m_connection)
+                    return;
+            }
         }
-        m_pollTimer.start(m_method == Method::IppGet ? kPollMs : kKeepAliveMs);
+        startPollTimer();
     }
 
     // Get-Notifications; false when the scheduler was lost meanwhile.
@@ -267,6 +321,8 @@ private:
         cups::IppPtr request = cups::newRequest(IPP_OP_GET_SUBSCRIPTION_ATTRIBUTES);
         ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, "ipp://localhost/");
         ippAddInteger(request.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-subscription-id", m_subscriptionId);
+        ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+                     "notify-subscription-id");
         const cups::Reply reply = m_connection->send(std::move(request));
         if (!reply.response) {
             lostScheduler();
@@ -275,11 +331,14 @@ private:
         return reply.ok() || resubscribe();
     }
 
-    // The scheduler answers but no longer knows our subscription (it was
-    // restarted with its state wiped, or the lease ran out).
+    // A new subscription (the scheduler answers but no longer knows ours: it
+    // was cancelled from outside, the scheduler restarted with its state
+    // wiped, or the lease ran out), then a full reading, since events may have
+    // been missed. False when the scheduler was lost meanwhile; a refusal
+    // leaves the thread unsubscribed, reading on its own.
     bool resubscribe()
     {
-        if (!subscribe()) {
+        if (subscribe() == Outcome::NoAnswer) {
             lostScheduler();
             return false;
         }
@@ -292,10 +351,14 @@ private:
         if (!m_connection)
             return;
         const cups::QueueList list = cups::readQueues(*m_connection);
-        if (list.error != win32::kSuccess) {
+        if (list.error == win32::kRpcServerUnavailable) {
             lostScheduler();
             return;
         }
+        // Any other failure is the scheduler answering: the next reading will tell.
+        if (list.error != win32::kSuccess)
+            return;
+        m_lastFullRead.start();
         std::vector<PrinterInfoRecord> now = cups::toRecords(list.queues);
         if (m_snapshot)
             for (const PrinterChange& change : diffPrinters(*m_snapshot, now))
@@ -309,6 +372,7 @@ private:
         m_settleTimer.stop();
         m_connection.reset();
         m_subscriptionId = 0;
+        setMethod(Method::None);
         if (!m_lossReported && m_snapshot) {
             qInfo("printers: the scheduler stopped answering; retrying every %d ms", kRetryMs);
             for (PrinterInfoRecord& record : *m_snapshot) {
@@ -324,11 +388,14 @@ private:
     std::unique_ptr<cups::SpoolerConnection> m_connection;
     std::optional<std::vector<PrinterInfoRecord>> m_snapshot;
     bool m_lossReported = false;
+    bool m_listening = false;  // connected to the notifier's signals
     int m_subscriptionId = 0;
     int m_nextSequence = 1;
     mutable std::mutex m_methodLock;
     Method m_method = Method::None;
     QElapsedTimer m_renewal;
+    QElapsedTimer m_resubscribeClock;
+    QElapsedTimer m_lastFullRead;
     QTimer m_pollTimer;
     QTimer m_settleTimer;
     QTimer m_retryTimer;
