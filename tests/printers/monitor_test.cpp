@@ -89,16 +89,29 @@ std::vector<std::pair<int, QString>> subscriptions()
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, "ipp://localhost/");
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
     ippAddBoolean(request, IPP_TAG_OPERATION, "my-subscriptions", 0);
+    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "limit", 1000);
     ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
     std::vector<std::pair<int, QString>> list;
     int id = 0;
+    QString user;
+    const auto flush = [&] {
+        if (id > 0)
+            list.emplace_back(id, user);
+        id = 0;
+        user.clear();
+    };
     for (ipp_attribute_t* a = ippFirstAttribute(response); a; a = ippNextAttribute(response)) {
-        const QByteArray name = ippGetName(a) ? ippGetName(a) : "";
+        if (!ippGetName(a)) {  // between two subscriptions
+            flush();
+            continue;
+        }
+        const QByteArray name = ippGetName(a);
         if (name == "notify-subscription-id")
             id = ippGetInteger(a, 0);
-        else if (name == "notify-subscriber-user-name" && id > 0)
-            list.emplace_back(id, QString::fromUtf8(ippGetString(a, 0, nullptr)));
+        else if (name == "notify-subscriber-user-name")
+            user = QString::fromUtf8(ippGetString(a, 0, nullptr));
     }
+    flush();
     ippDelete(response);
     return list;
 }
@@ -130,6 +143,20 @@ void emptySubscriptionTable()
     for (const auto& [id, user] : subscriptions())
         if (user == kFillerUser)
             cancelSubscription(CUPS_HTTP_DEFAULT, id);
+}
+
+// The changes received, one a line, for failure messages.
+std::string describe(const std::vector<PrinterChange>& changes)
+{
+    std::string text;
+    for (const PrinterChange& c : changes) {
+        text += c.printerName.toStdString() + " changed=" + std::to_string(c.changed) + " fields=";
+        for (std::uint32_t field : c.notifyFields)
+            text += std::to_string(field) + ",";
+        text += " status=" + std::to_string(c.printerStatus) + " attributes=" + std::to_string(c.attributes) +
+                " cjobs=" + std::to_string(c.cjobs) + "\n";
+    }
+    return text;
 }
 
 bool isServerUnknown(const PrinterChange& change)
@@ -360,7 +387,7 @@ TEST_F(KORVANE_MONITOR_SUITE, JobMovedToAnotherQueueChangesBothCounts)
     ASSERT_TRUE(window.waitForChange([](const PrinterChange& c) { return c.printerName == "mon_move_from"; }));
     pause(1000);
     const std::vector<PrinterChange> changes = window.changes();
-    ASSERT_EQ(changes.size(), 2u);
+    ASSERT_EQ(changes.size(), 2u) << describe(changes);
     for (const PrinterChange& change : changes) {
         const bool to = change.printerName == "mon_move_to";
         EXPECT_EQ(change.changed, w::kChangeSetPrinter);
@@ -381,7 +408,7 @@ TEST_F(KORVANE_MONITOR_SUITE, DefaultChosenInAnotherProgramArrivesWithTheRegular
     EXPECT_TRUE(window.waitForChange([](const PrinterChange& c) { return c.printerName == "laser"; }, 5000));
     pause(500);
     const std::vector<PrinterChange> changes = window.changes();
-    ASSERT_EQ(changes.size(), 2u);
+    ASSERT_EQ(changes.size(), 2u) << describe(changes);
     for (const PrinterChange& change : changes) {
         EXPECT_EQ(change.changed, w::kChangeSetPrinter);
         EXPECT_EQ(change.notifyFields, std::vector<std::uint32_t>{w::kFieldAttributes});
@@ -391,19 +418,24 @@ TEST_F(KORVANE_MONITOR_SUITE, DefaultChosenInAnotherProgramArrivesWithTheRegular
 
 TEST_F(KORVANE_MONITOR_SUITE, FullSubscriptionTableMeansReadingWithoutOneNotALostScheduler)
 {
+    PrinterMonitor::instance().unsubscribe(window.handle());
     PrinterMonitor::instance().stop();
     ASSERT_TRUE(fillSubscriptionTable());
     window.clear();
     startMonitor();
     EXPECT_EQ(PrinterMonitor::instance().notificationMethod(), "poll");
 
-    // The first reading was taken: a new queue is an addition, nothing else.
+    // The first reading was taken: a new queue is an addition.
     ASSERT_TRUE(addQueue("mon_unsubscribed_add"));
     EXPECT_TRUE(window.waitForChange(
         [](const PrinterChange& c) {
             return c.changed == w::kChangeAddPrinter && c.printerName == "mon_unsubscribed_add";
         },
         15000));
+    // lpadmin adds, then enables: a reading may fall in between. Past the
+    // next reading the picture is settled.
+    pause(4000);
+    window.clear();
     ASSERT_EQ(run("cupsdisable", {"mon_unsubscribed_add"}), 0);
     EXPECT_TRUE(window.waitForChange(
         [](const PrinterChange& c) {
@@ -412,7 +444,7 @@ TEST_F(KORVANE_MONITOR_SUITE, FullSubscriptionTableMeansReadingWithoutOneNotALos
                    c.printerStatus == w::kStatusPaused;
         },
         15000));
-    EXPECT_EQ(window.changes().size(), 2u);
+    EXPECT_EQ(window.changes().size(), 1u) << describe(window.changes());
 
     // Room again: it subscribes at its next attempt and hears of changes as usual.
     emptySubscriptionTable();
@@ -424,7 +456,7 @@ TEST_F(KORVANE_MONITOR_SUITE, FullSubscriptionTableMeansReadingWithoutOneNotALos
         return c.changed == w::kChangeDeletePrinter && c.printerName == "mon_unsubscribed_add";
     }));
     pause(500);
-    EXPECT_EQ(window.changes().size(), 1u);
+    EXPECT_EQ(window.changes().size(), 1u) << describe(window.changes());
     for (const PrinterChange& change : window.changes())
         EXPECT_FALSE(isServerUnknown(change)) << change.printerName.toStdString();
 }
@@ -458,7 +490,7 @@ TEST_F(KORVANE_MONITOR_SUITE, SubscriptionCancelledFromOutsideWithTheTableFullKe
         15000));
     pause(500);
     // The scheduler answered all along: not one printer was "server unknown".
-    EXPECT_EQ(window.changes().size(), 1u);
+    EXPECT_EQ(window.changes().size(), 1u) << describe(window.changes());
     for (const PrinterChange& change : window.changes())
         EXPECT_FALSE(isServerUnknown(change)) << change.printerName.toStdString();
     run("lpadmin", {"-p", "inkjet", "-L", "Room 2"});
