@@ -157,6 +157,10 @@ private:
     void connectToScheduler()
     {
         m_connection = std::make_unique<cups::SpoolerConnection>();
+        // The scheduler keeps subscriptions across a restart: the one from
+        // before a loss would hold a place in the shared table for its lease.
+        if (m_connection->isOpen())
+            cancelSubscription();
         if (!m_connection->isOpen() || subscribe() == Outcome::NoAnswer) {
             lostScheduler();
             return;
@@ -371,7 +375,7 @@ private:
         m_pollTimer.stop();
         m_settleTimer.stop();
         m_connection.reset();
-        m_subscriptionId = 0;
+        // m_subscriptionId stays: it is cancelled once the scheduler answers.
         setMethod(Method::None);
         if (!m_lossReported && m_snapshot) {
             qInfo("printers: the scheduler stopped answering; retrying every %d ms", kRetryMs);
