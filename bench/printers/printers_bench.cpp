@@ -170,7 +170,17 @@ public:
         }
         conf.close();
         m_added += total - have;
-        return run(m_bed, { "start", m_dir }) && PrinterAPI::installedPrinterCount() == total;
+        // The bed gives a scheduler ten seconds to answer; loading hundreds of
+        // drivers may take longer on a busy machine.
+        run(m_bed, {"start", m_dir});
+        QElapsedTimer clock;
+        clock.start();
+        while (!PrinterAPI::schedulerAnswers() && clock.elapsed() < 300000)
+            QThread::msleep(500);
+        const int now = PrinterAPI::installedPrinterCount();
+        if (now != total)
+            std::printf("the scheduler has %d queues, not %d\n", now, total);
+        return now == total;
     }
 
     void listingAgainstLpstat(int runs)
@@ -295,6 +305,15 @@ int main(int argc, char* argv[])
 
     // Short paths: unix socket names are limited to about 100 bytes.
     QTemporaryDir root(QStringLiteral("/tmp/kvb-XXXXXX"));
+    // KORVANE_BENCH_KEEP=1 leaves the folder (logs) and stops nothing.
+    const bool keep = qEnvironmentVariableIntValue("KORVANE_BENCH_KEEP") == 1;
+    root.setAutoRemove(!keep);
+    // The notifiers run as lp and must reach the bus socket inside.
+    QFile::setPermissions(root.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                           QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                           QFileDevice::ExeOther);
+    if (keep)
+        std::printf("bench folder: %s\n", qPrintable(root.path()));
     const QString busDir = root.path() + "/bus";
     const QString bedDir = root.path() + "/bed";
     if (!run(KORVANE_DBUS_BED_SCRIPT, { "up", busDir })) {
@@ -334,7 +353,9 @@ int main(int argc, char* argv[])
             std::printf("could not set up 500 queues\n");
         }
     }
-    run(KORVANE_CUPS_BED_SCRIPT, { "down", bedDir });
-    run(KORVANE_DBUS_BED_SCRIPT, { "down", busDir });
+    if (!keep) {
+        run(KORVANE_CUPS_BED_SCRIPT, {"down", bedDir});
+        run(KORVANE_DBUS_BED_SCRIPT, {"down", busDir});
+    }
     return 0;
 }
