@@ -12,29 +12,30 @@ namespace w = win32printer;
 
 namespace {
 
-// Exactly what the records use. (document-format-supported would cost a
-// few hundred mostly unused values per queue: every MIME type for a raw queue
-// or a class.)
+// Exactly what the records use, and each value once: sharing, colour and
+// duplex are bits of printer-type (CUPS sets them from the same settings as
+// printer-is-shared, color-supported and sides-supported), and the host of a
+// relayed queue is that of its device-uri, which names the remote printer.
+// The scheduler writes a response attribute by attribute, so every attribute
+// asked for costs time at hundreds of queues; document-format-supported alone
+// would be a few hundred mostly unused values per raw queue or class.
 const char* const kQueueAttributes[] = {
-    "printer-name",          "printer-uri-supported",     "device-uri",
-    "printer-make-and-model", "printer-info",              "printer-location",
-    "job-sheets-default",    "document-format-default",   "printer-type",
-    "printer-state",         "printer-state-reasons",     "printer-is-shared",
-    "queued-job-count",      "pages-per-minute",          "sides-supported",
-    "color-supported",       "printer-resolution-supported", "printer-resolution-default",
-    "printer-dns-sd-name",   "job-priority-default",
+    "printer-name",          "device-uri",              "printer-make-and-model",
+    "printer-info",          "printer-location",        "job-sheets-default",
+    "document-format-default", "printer-type",          "printer-state",
+    "printer-state-reasons", "queued-job-count",        "pages-per-minute",
+    "printer-resolution-supported", "printer-resolution-default", "printer-dns-sd-name",
+    "job-priority-default",
 };
 // One queue read on its own also tells the members of a class and every
 // format the queue takes.
 const char* const kSingleQueueAttributes[] = {
-    "printer-name",          "printer-uri-supported",     "device-uri",
-    "printer-make-and-model", "printer-info",              "printer-location",
-    "job-sheets-default",    "document-format-default",   "printer-type",
-    "printer-state",         "printer-state-reasons",     "printer-is-shared",
-    "queued-job-count",      "pages-per-minute",          "sides-supported",
-    "color-supported",       "printer-resolution-supported", "printer-resolution-default",
-    "printer-dns-sd-name",   "job-priority-default",      "member-names",
-    "document-format-supported",
+    "printer-name",          "device-uri",              "printer-make-and-model",
+    "printer-info",          "printer-location",        "job-sheets-default",
+    "document-format-default", "printer-type",          "printer-state",
+    "printer-state-reasons", "queued-job-count",        "pages-per-minute",
+    "printer-resolution-supported", "printer-resolution-default", "printer-dns-sd-name",
+    "job-priority-default",  "member-names",            "document-format-supported",
 };
 
 std::pair<int, int> toDpi(ipp_attribute_t* attribute, int index)
@@ -71,8 +72,12 @@ void takeAttribute(QueueAttributes& queue, ipp_attribute_t* attribute)
         queue.defaultDocumentFormat = attributeText(attribute);
     else if (name == "printer-dns-sd-name")
         queue.dnsSdName = attributeText(attribute);
-    else if (name == "printer-type")
+    else if (name == "printer-type") {
         queue.type = ippGetInteger(attribute, 0);
+        queue.shared = !(queue.type & CUPS_PRINTER_NOT_SHARED);
+        queue.color = queue.type & CUPS_PRINTER_COLOR;
+        queue.twoSided = queue.type & CUPS_PRINTER_DUPLEX;
+    }
     else if (name == "printer-state")
         queue.state = ippGetInteger(attribute, 0);
     else if (name == "printer-is-shared")
@@ -212,7 +217,7 @@ PrinterInfoRecord toRecord(const QueueAttributes& queue, bool isDefault)
     PrinterInfoRecord record;
     record.printerName = queue.name;
     if (queue.isRemote())
-        record.serverName = QUrl(queue.printerUri).host();
+        record.serverName = QUrl(queue.printerUri.isEmpty() ? queue.deviceUri : queue.printerUri).host();
     record.attributes = attributeBits(queue, isDefault);
     record.isDefault = isDefault;
     record.isShare = record.attributes & w::kAttributeShared;

@@ -15,7 +15,7 @@ namespace PrinterAPI::cups {
 // What the scheduler says about one queue.
 struct QueueAttributes {
     QString name;
-    QString printerUri;  // printer-uri-supported
+    QString printerUri;  // printer-uri-supported, when asked for
     QString deviceUri;
     QString makeAndModel;
     QString info;

@@ -228,7 +228,7 @@ CancelAllJobsResult cancelAllJobs();
 //            (queued jobs), and the new values.
 // CUPS has no rename: a renamed queue arrives as deleted + added. Changes that
 // raise no scheduler event (the default chosen in another program) arrive
-// within about 30 s. While the scheduler does not answer at all every known
+// within about 30 s (a minute with D-Bus notifications). While the scheduler does not answer at all every known
 // printer is reported once with status 0x800000 (server unknown); when it
 // answers again the differences (printers that appeared, vanished or changed
 // meanwhile) are reported. A scheduler that answers but refuses a

@@ -19,7 +19,8 @@
 // Get-Subscription-Attributes every few seconds proves the scheduler and the
 // subscription are still there. Some changes raise no event at all (a default
 // printer chosen in another program's lpoptions), and a signal may be lost, so
-// every queue is read again every 30 s anyway.
+// every queue is read again every 30 s anyway (60 s with D-Bus, where a lost
+// signal is rare; a full reading of 500 queues is what idle watching costs).
 //
 // The scheduler's subscription table is shared by every client and small
 // (100 by default, and a client that died leaves its entries for the lease),
@@ -56,8 +57,10 @@ constexpr int kKeepAliveMs = 2000;
 constexpr int kUnsubscribedReadMs = 3000;
 // Without a subscription: asking for one again this often.
 constexpr qint64 kResubscribeAfterMs = 30 * 1000;
-// With a subscription: a full reading at the latest this long after the last.
+// With a subscription: a full reading at the latest this long after the last
+// (some changes raise no event; a D-Bus signal may be lost).
 constexpr qint64 kFullReadAfterMs = 30 * 1000;
+constexpr qint64 kDBusFullReadAfterMs = 60 * 1000;
 // CUPS sends several events per change, some still carrying the old state.
 constexpr int kSettleMs = 40;
 constexpr int kRetryMs = 2000;
@@ -282,7 +285,7 @@ private:
                 return;
             if (m_method == Method::DBus && !checkSubscription())
                 return;
-            if (m_lastFullRead.elapsed() > kFullReadAfterMs) {
+            if (m_lastFullRead.elapsed() > (m_method == Method::DBus ? kDBusFullReadAfterMs : kFullReadAfterMs)) {
                 refresh();
                 if (!m_connection)
                     return;

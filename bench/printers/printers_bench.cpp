@@ -314,8 +314,13 @@ int main(int argc, char* argv[])
                                            QFileDevice::ExeOther);
     if (keep)
         std::printf("bench folder: %s\n", qPrintable(root.path()));
-    const QString busDir = root.path() + "/bus";
-    const QString bedDir = root.path() + "/bed";
+    // KORVANE_BENCH_DIR names the folder of a kept run to use again: its
+    // beds are only checked, not set up anew.
+    const QString rootDir = keep && !qEnvironmentVariableIsEmpty("KORVANE_BENCH_DIR")
+                                ? qEnvironmentVariable("KORVANE_BENCH_DIR")
+                                : root.path();
+    const QString busDir = rootDir + "/bus";
+    const QString bedDir = rootDir + "/bed";
     if (!run(KORVANE_DBUS_BED_SCRIPT, { "up", busDir })) {
         std::fprintf(stderr, "cannot start the private bus\n");
         return 1;
@@ -332,7 +337,7 @@ int main(int argc, char* argv[])
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", bus.toUtf8());
     qputenv("CUPS_SERVER", (bedDir + "/cups.sock").toUtf8());
     qputenv("CUPS_SERVERROOT", (bedDir + "/client").toUtf8());
-    qputenv("HOME", root.path().toUtf8());
+    qputenv("HOME", rootDir.toUtf8());
 
     QCoreApplication app(argc, argv);
     {

@@ -404,7 +404,8 @@ TEST_F(KORVANE_MONITOR_SUITE, DefaultChosenInAnotherProgramArrivesWithTheRegular
     // lpoptions -d writes a file and tells the scheduler nothing.
     window.clear();
     ASSERT_TRUE(testsupport::writeFile(QDir::homePath() + "/.cups/lpoptions", "Default inkjet\n"));
-    EXPECT_TRUE(window.waitForChange([](const PrinterChange& c) { return c.printerName == "inkjet"; }, 45000));
+    // The regular full reading comes every 30 s, every 60 s with D-Bus.
+    EXPECT_TRUE(window.waitForChange([](const PrinterChange& c) { return c.printerName == "inkjet"; }, 75000));
     EXPECT_TRUE(window.waitForChange([](const PrinterChange& c) { return c.printerName == "laser"; }, 5000));
     pause(500);
     const std::vector<PrinterChange> changes = window.changes();
