@@ -275,12 +275,17 @@ QueueList readQueues(SpoolerConnection& connection)
     return list;
 }
 
-std::optional<QueueAttributes> readQueue(SpoolerConnection& connection, const QString& name, win32::ErrorCode& error)
+std::optional<QueueAttributes> readQueue(SpoolerConnection& connection, const QString& name, win32::ErrorCode& error,
+                                         bool details)
 {
     IppPtr request = newRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
     addDestinationUri(request.get(), name);
-    ippAddStrings(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
-                  int(std::size(kSingleQueueAttributes)), nullptr, kSingleQueueAttributes);
+    if (details)
+        ippAddStrings(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                      int(std::size(kSingleQueueAttributes)), nullptr, kSingleQueueAttributes);
+    else
+        ippAddStrings(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                      int(std::size(kQueueAttributes)), nullptr, kQueueAttributes);
     Reply reply = connection.send(std::move(request));
     error = reply.error;
     if (!reply.ok())

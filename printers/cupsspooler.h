@@ -57,9 +57,10 @@ struct QueueList {
 };
 // All queues with one CUPS-Get-Printers.
 QueueList readQueues(SpoolerConnection& connection);
-// One queue by name (a printer or a class).
+// One queue by name (a printer or a class); with details also the members
+// and document formats, else only what the records use.
 std::optional<QueueAttributes> readQueue(SpoolerConnection& connection, const QString& name,
-                                         win32::ErrorCode& error);
+                                         win32::ErrorCode& error, bool details = true);
 // The records of all queues, the default one marked.
 std::vector<PrinterInfoRecord> toRecords(const std::vector<QueueAttributes>& queues);
 

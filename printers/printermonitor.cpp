@@ -11,9 +11,13 @@
 // CUPS events are hints, the state is the truth: the thread holds one
 // server-wide subscription and hears of events either as signals of the CUPS
 // D-Bus notifier (when a system bus exists) or by asking for them every
-// 250 ms (CUPS ignores notify-wait, so a pull subscription has to be polled).
-// On an event it lets the burst settle, then reads every queue with one
-// CUPS-Get-Printers and posts the differences to the last reading.
+// 500 ms (CUPS ignores notify-wait, so a pull subscription has to be polled).
+// On an event it lets the burst settle, then reads again the printers the
+// events named, each with one Get-Printer-Attributes, and posts the
+// differences to the last reading. Whatever may touch other queues (a queue
+// added or deleted, a job moved, a new default, the scheduler restarted, an
+// event without a printer, many at once) is answered by reading every queue
+// with one CUPS-Get-Printers instead.
 //
 // Keeping watch costs little when nothing happens: with D-Bus a
 // Get-Subscription-Attributes every few seconds proves the scheduler and the
@@ -43,13 +47,17 @@
 #include <QElapsedTimer>
 #include <QThread>
 #include <QTimer>
+#include <set>
 
 namespace PrinterAPI {
 
 namespace {
 
 // Get-Notifications of a pull subscription.
-constexpr int kPollMs = 250;
+constexpr int kPollMs = 500;
+// Past this many printers named by one burst of events, one full reading is
+// cheaper than reading them one by one.
+constexpr std::size_t kMostSingleReads = 8;
 // Get-Subscription-Attributes of a D-Bus subscription: notices a scheduler
 // that went away without saying so, or forgot the subscription.
 constexpr int kKeepAliveMs = 2000;
@@ -100,7 +108,7 @@ public:
         m_settleTimer.setInterval(kSettleMs);
         m_retryTimer.setInterval(kRetryMs);
         connect(&m_pollTimer, &QTimer::timeout, this, &MonitorWorker::poll);
-        connect(&m_settleTimer, &QTimer::timeout, this, &MonitorWorker::refresh);
+        connect(&m_settleTimer, &QTimer::timeout, this, &MonitorWorker::refreshPending);
         connect(&m_retryTimer, &QTimer::timeout, this, &MonitorWorker::connectToScheduler);
     }
 
@@ -119,11 +127,8 @@ public:
 public slots:
     void begin() { connectToScheduler(); }
 
-    void scheduleRefresh()
-    {
-        if (m_connection && !m_settleTimer.isActive())
-            m_settleTimer.start();
-    }
+    // A full reading soon.
+    void scheduleRefresh() { hint(QString()); }
 
     void finish()
     {
@@ -135,9 +140,76 @@ public slots:
         setMethod(Method::None);
     }
 
-    void dbusHint(const QDBusMessage&) { scheduleRefresh(); }
+    // Every signal of the notifier carries the printer's name third (after
+    // the event's text and the printer's URI). A job moved elsewhere changes
+    // the queue it left too, which the signal does not name.
+    void dbusHint(const QDBusMessage& message)
+    {
+        const QList<QVariant> arguments = message.arguments();
+        const bool named = message.member() != QLatin1String("JobConfigChanged") && arguments.size() >= 3 &&
+                           arguments.at(2).type() == QVariant::String;
+        hint(named ? arguments.at(2).toString() : QString());
+    }
 
 private:
+    // Notes what to read again once the burst has settled: the printer, or
+    // every queue when the name is empty.
+    void hint(const QString& printerName)
+    {
+        if (!m_connection)
+            return;
+        if (printerName.isEmpty())
+            m_pendingFull = true;
+        else
+            m_pendingNames.insert(printerName);
+        if (!m_settleTimer.isActive())
+            m_settleTimer.start();
+    }
+
+    void refreshPending()
+    {
+        if (m_pendingFull || !m_snapshot || m_pendingNames.size() > kMostSingleReads) {
+            refresh();
+            return;
+        }
+        const std::set<QString> names = std::move(m_pendingNames);
+        m_pendingNames.clear();
+        for (const QString& name : names) {
+            if (!refreshOne(name)) {
+                refresh();
+                return;
+            }
+            if (!m_connection)
+                return;
+        }
+    }
+
+    // Reads one known printer again and posts what changed; false when only
+    // a full reading can tell (the printer is new or gone, or the default
+    // moved, which changes another queue as well).
+    bool refreshOne(const QString& name)
+    {
+        const auto old = std::find_if(m_snapshot->begin(), m_snapshot->end(),
+                                      [&](const PrinterInfoRecord& r) { return r.printerName == name; });
+        if (old == m_snapshot->end())
+            return false;
+        win32::ErrorCode error = win32::kSuccess;
+        const std::optional<cups::QueueAttributes> queue = cups::readQueue(*m_connection, name, error, false);
+        if (error == win32::kRpcServerUnavailable) {
+            lostScheduler();
+            return true;
+        }
+        if (!queue || queue->name != name)
+            return false;
+        PrinterInfoRecord now = cups::toRecord(*queue, cups::isDefaultDestination(*queue, cups::userDefaultName()));
+        if (now.isDefault != old->isDefault)
+            return false;
+        for (const PrinterChange& change : diffPrinters({*old}, {now}))
+            m_monitor.post(change);
+        *old = std::move(now);
+        return true;
+    }
+
     void setMethod(Method method)
     {
         std::lock_guard<std::mutex> guard(m_methodLock);
@@ -308,18 +380,34 @@ private:
         }
         if (!reply.ok())
             return resubscribe();
-        bool anyEvent = false;
+        // One group per event: its printer, or every queue for a moved job
+        // (the queue it left is not named) or an event without a printer.
         ipp_t* response = reply.response.get();
+        bool inEvent = false;
+        QString printer;
+        bool everyQueue = false;
+        const auto endOfEvent = [&] {
+            if (inEvent)
+                hint(everyQueue ? QString() : printer);
+            inEvent = false;
+            printer.clear();
+            everyQueue = false;
+        };
         for (ipp_attribute_t* a = ippFirstAttribute(response); a; a = ippNextAttribute(response)) {
-            if (ippGetGroupTag(a) != IPP_TAG_EVENT_NOTIFICATION || !ippGetName(a))
+            if (ippGetGroupTag(a) != IPP_TAG_EVENT_NOTIFICATION || !ippGetName(a)) {
+                endOfEvent();
                 continue;
-            if (QByteArray(ippGetName(a)) == "notify-sequence-number") {
-                m_nextSequence = std::max(m_nextSequence, ippGetInteger(a, 0) + 1);
-                anyEvent = true;
             }
+            inEvent = true;
+            const QByteArray name(ippGetName(a));
+            if (name == "notify-sequence-number")
+                m_nextSequence = std::max(m_nextSequence, ippGetInteger(a, 0) + 1);
+            else if (name == "printer-name")
+                printer = cups::attributeText(a);
+            else if (name == "notify-subscribed-event" && cups::attributeText(a) == QLatin1String("job-config-changed"))
+                everyQueue = true;
         }
-        if (anyEvent)
-            scheduleRefresh();
+        endOfEvent();
         return true;
     }
 
@@ -355,6 +443,8 @@ private:
 
     void refresh()
     {
+        m_pendingFull = false;
+        m_pendingNames.clear();
         if (!m_connection)
             return;
         const cups::QueueList list = cups::readQueues(*m_connection);
@@ -395,6 +485,8 @@ private:
     std::unique_ptr<cups::SpoolerConnection> m_connection;
     std::optional<std::vector<PrinterInfoRecord>> m_snapshot;
     bool m_lossReported = false;
+    bool m_pendingFull = false;
+    std::set<QString> m_pendingNames;
     bool m_listening = false;  // connected to the notifier's signals
     int m_subscriptionId = 0;
     int m_nextSequence = 1;
