@@ -11,7 +11,7 @@
 // CUPS events are hints, the state is the truth: the thread holds one
 // server-wide subscription and hears of events either as signals of the CUPS
 // D-Bus notifier (when a system bus exists) or by asking for them every
-// 500 ms (CUPS ignores notify-wait, so a pull subscription has to be polled).
+// 750 ms (CUPS ignores notify-wait, so a pull subscription has to be polled).
 // On an event it lets the burst settle, then reads again the printers the
 // events named, each with one Get-Printer-Attributes, and posts the
 // differences to the last reading. Whatever may touch other queues (a queue
@@ -54,7 +54,7 @@ namespace PrinterAPI {
 namespace {
 
 // Get-Notifications of a pull subscription.
-constexpr int kPollMs = 500;
+constexpr int kPollMs = 750;
 // Past this many printers named by one burst of events, one full reading is
 // cheaper than reading them one by one.
 constexpr std::size_t kMostSingleReads = 8;
