@@ -187,20 +187,26 @@ void addDestinationUri(ipp_t* request, const QString& name, bool isClass)
 
 bool isValidPrinterName(const QString& name)
 {
-    // CUPS's own limit is 127 bytes of UTF-8 without blanks, control
-    // characters and the few characters URIs and lpadmin treat specially.
-    if (name.isEmpty() || name.toUtf8().size() > 127)
+    // The scheduler's own rule, byte by byte over the UTF-8 name: at most 127
+    // bytes, no ASCII control character, space or DEL, none of / \ ? ' " #.
+    // Anything else, non-ASCII spaces included, is a name CUPS accepts.
+    if (name.isEmpty())
         return false;
+    // A lone surrogate has no UTF-8 form; the name could only reach the
+    // scheduler mangled.
     for (int i = 0; i < name.size(); ++i) {
         const QChar c = name.at(i);
-        if (c.isHighSurrogate() && i + 1 < name.size() && name.at(i + 1).isLowSurrogate()) {
+        if (c.isHighSurrogate() && i + 1 < name.size() && name.at(i + 1).isLowSurrogate())
             ++i;
-            continue;
-        }
-        if (c.isSurrogate() || c.unicode() <= 0x20 || c.unicode() == 0x7F || c.isSpace() ||
-            c == QChar::ReplacementCharacter)
+        else if (c.isSurrogate())
             return false;
-        if (QStringLiteral("/\\?'\"#").contains(c))
+    }
+    const QByteArray utf8 = name.toUtf8();
+    if (utf8.size() > 127)
+        return false;
+    for (const char byte : utf8) {
+        const auto b = static_cast<unsigned char>(byte);
+        if (b <= 0x20 || b == 0x7F || b == '/' || b == '\\' || b == '?' || b == '\'' || b == '"' || b == '#')
             return false;
     }
     return true;

@@ -12,14 +12,30 @@ namespace w = win32printer;
 
 namespace {
 
+// Exactly what the records use, and each value once: sharing, colour and
+// duplex are bits of printer-type (CUPS sets them from the same settings as
+// printer-is-shared, color-supported and sides-supported), and the host of a
+// relayed queue is that of its device-uri, which names the remote printer.
+// The scheduler writes a response attribute by attribute, so every attribute
+// asked for costs time at hundreds of queues; document-format-supported alone
+// would be a few hundred mostly unused values per raw queue or class.
 const char* const kQueueAttributes[] = {
-    "printer-name",          "printer-uri-supported",     "device-uri",
-    "printer-make-and-model", "printer-info",              "printer-location",
-    "job-sheets-default",    "document-format-supported", "printer-type",
-    "printer-state",         "printer-state-reasons",     "printer-is-shared",
-    "queued-job-count",      "pages-per-minute",          "sides-supported",
-    "color-supported",       "printer-resolution-supported", "printer-resolution-default",
-    "printer-dns-sd-name",
+    "printer-name",          "device-uri",              "printer-make-and-model",
+    "printer-info",          "printer-location",        "job-sheets-default",
+    "document-format-default", "printer-type",          "printer-state",
+    "printer-state-reasons", "queued-job-count",        "pages-per-minute",
+    "printer-resolution-supported", "printer-resolution-default", "printer-dns-sd-name",
+    "job-priority-default",
+};
+// One queue read on its own also tells the members of a class and every
+// format the queue takes.
+const char* const kSingleQueueAttributes[] = {
+    "printer-name",          "device-uri",              "printer-make-and-model",
+    "printer-info",          "printer-location",        "job-sheets-default",
+    "document-format-default", "printer-type",          "printer-state",
+    "printer-state-reasons", "queued-job-count",        "pages-per-minute",
+    "printer-resolution-supported", "printer-resolution-default", "printer-dns-sd-name",
+    "job-priority-default",  "member-names",            "document-format-supported",
 };
 
 std::pair<int, int> toDpi(ipp_attribute_t* attribute, int index)
@@ -52,12 +68,16 @@ void takeAttribute(QueueAttributes& queue, ipp_attribute_t* attribute)
         queue.location = attributeText(attribute);
     else if (name == "job-sheets-default")
         queue.startBanner = attributeText(attribute);
-    else if (name == "document-format-supported")
-        queue.firstDocumentFormat = attributeText(attribute);
+    else if (name == "document-format-default")
+        queue.defaultDocumentFormat = attributeText(attribute);
     else if (name == "printer-dns-sd-name")
         queue.dnsSdName = attributeText(attribute);
-    else if (name == "printer-type")
+    else if (name == "printer-type") {
         queue.type = ippGetInteger(attribute, 0);
+        queue.shared = !(queue.type & CUPS_PRINTER_NOT_SHARED);
+        queue.color = queue.type & CUPS_PRINTER_COLOR;
+        queue.twoSided = queue.type & CUPS_PRINTER_DUPLEX;
+    }
     else if (name == "printer-state")
         queue.state = ippGetInteger(attribute, 0);
     else if (name == "printer-is-shared")
@@ -68,6 +88,15 @@ void takeAttribute(QueueAttributes& queue, ipp_attribute_t* attribute)
         queue.pagesPerMinute = ippGetInteger(attribute, 0);
     else if (name == "color-supported")
         queue.color = ippGetBoolean(attribute, 0);
+    else if (name == "job-priority-default")
+        queue.priority = ippGetInteger(attribute, 0);
+    else if (name == "document-format-supported") {
+        for (int i = 0; i < count; ++i)
+            queue.documentFormats << attributeText(attribute, i);
+    } else if (name == "member-names") {
+        for (int i = 0; i < count; ++i)
+            queue.members << attributeText(attribute, i);
+    }
     else if (name == "printer-state-reasons") {
         for (int i = 0; i < count; ++i) {
             const QString reason = attributeText(attribute, i);
@@ -188,7 +217,7 @@ PrinterInfoRecord toRecord(const QueueAttributes& queue, bool isDefault)
     PrinterInfoRecord record;
     record.printerName = queue.name;
     if (queue.isRemote())
-        record.serverName = QUrl(queue.printerUri).host();
+        record.serverName = QUrl(queue.printerUri.isEmpty() ? queue.deviceUri : queue.printerUri).host();
     record.attributes = attributeBits(queue, isDefault);
     record.isDefault = isDefault;
     record.isShare = record.attributes & w::kAttributeShared;
@@ -200,8 +229,10 @@ PrinterInfoRecord toRecord(const QueueAttributes& queue, bool isDefault)
     record.location = queue.location;
     record.sepFile = queue.startBanner == QLatin1String("none") ? QString() : queue.startBanner;
     record.printProcessor = QStringLiteral("cups");
-    record.dataType =
-        queue.firstDocumentFormat.isEmpty() ? QStringLiteral("application/octet-stream") : queue.firstDocumentFormat;
+    // The format a job gets when its sender names none.
+    record.dataType = queue.defaultDocumentFormat.isEmpty() ? QStringLiteral("application/octet-stream")
+                                                            : queue.defaultDocumentFormat;
+    record.priority = std::uint32_t(std::clamp(queue.priority, 0, 100));
     record.status = statusBits(queue.state, queue.reasons);
     record.cjobs = std::uint32_t(std::max(queue.queuedJobs, 0));
     record.averagePPM = std::uint32_t(std::max(queue.pagesPerMinute, 0));
@@ -245,12 +276,17 @@ QueueList readQueues(SpoolerConnection& connection)
     return list;
 }
 
-std::optional<QueueAttributes> readQueue(SpoolerConnection& connection, const QString& name, win32::ErrorCode& error)
+std::optional<QueueAttributes> readQueue(SpoolerConnection& connection, const QString& name, win32::ErrorCode& error,
+                                         bool details)
 {
     IppPtr request = newRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
     addDestinationUri(request.get(), name);
-    ippAddStrings(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
-                  int(std::size(kQueueAttributes)), nullptr, kQueueAttributes);
+    if (details)
+        ippAddStrings(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                      int(std::size(kSingleQueueAttributes)), nullptr, kSingleQueueAttributes);
+    else
+        ippAddStrings(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                      int(std::size(kQueueAttributes)), nullptr, kQueueAttributes);
     Reply reply = connection.send(std::move(request));
     error = reply.error;
     if (!reply.ok())
@@ -311,19 +347,11 @@ std::optional<std::vector<PrintJobRecord>> readJobs(SpoolerConnection& connectio
 
 std::vector<PrinterInfoRecord> toRecords(const std::vector<QueueAttributes>& queues)
 {
-    // The user's own default wins when it names a queue that exists; else the
-    // scheduler's default.
-    QString defaultName = userDefaultName();
-    const bool userDefaultExists = std::any_of(queues.begin(), queues.end(), [&](const QueueAttributes& q) {
-        return q.name.compare(defaultName, Qt::CaseInsensitive) == 0;
-    });
+    const QString userDefault = userDefaultName();
     std::vector<PrinterInfoRecord> records;
     records.reserve(queues.size());
-    for (const QueueAttributes& queue : queues) {
-        const bool isDefault = userDefaultExists ? queue.name.compare(defaultName, Qt::CaseInsensitive) == 0
-                                                 : queue.isServerDefault();
-        records.push_back(toRecord(queue, isDefault));
-    }
+    for (const QueueAttributes& queue : queues)
+        records.push_back(toRecord(queue, isDefaultDestination(queue, userDefault)));
     return records;
 }
 

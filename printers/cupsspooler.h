@@ -15,13 +15,13 @@ namespace PrinterAPI::cups {
 // What the scheduler says about one queue.
 struct QueueAttributes {
     QString name;
-    QString printerUri;  // printer-uri-supported
+    QString printerUri;  // printer-uri-supported, when asked for
     QString deviceUri;
     QString makeAndModel;
     QString info;
     QString location;
     QString startBanner;  // first value of job-sheets-default
-    QString firstDocumentFormat;
+    QString defaultDocumentFormat;  // document-format-default
     QString dnsSdName;
     int type = 0;   // printer-type (cups_ptype_t bits)
     int state = IPP_PSTATE_IDLE;
@@ -31,12 +31,18 @@ struct QueueAttributes {
     int pagesPerMinute = 0;
     bool twoSided = false;
     bool color = false;
+    int priority = 0;     // job-priority-default, 1..100
+    QStringList members;  // member-names of a class; read only by readQueue
+    QStringList documentFormats;  // document-format-supported; read only by readQueue
     std::vector<std::pair<int, int>> resolutions;  // dpi
     std::optional<std::pair<int, int>> defaultResolution;
 
     bool isClass() const { return type & CUPS_PRINTER_CLASS; }
     bool isRemote() const { return type & CUPS_PRINTER_REMOTE; }
     bool isServerDefault() const { return type & CUPS_PRINTER_DEFAULT; }
+    // A printer without a driver: the scheduler hands every job to the device
+    // as it came.
+    bool isRaw() const { return !isClass() && !isRemote() && makeAndModel == QLatin1String("Local Raw Printer"); }
 };
 
 std::uint32_t statusBits(int printerState, const QStringList& reasons);
@@ -51,9 +57,10 @@ struct QueueList {
 };
 // All queues with one CUPS-Get-Printers.
 QueueList readQueues(SpoolerConnection& connection);
-// One queue by name (a printer or a class).
+// One queue by name (a printer or a class); with details also the members
+// and document formats, else only what the records use.
 std::optional<QueueAttributes> readQueue(SpoolerConnection& connection, const QString& name,
-                                         win32::ErrorCode& error);
+                                         win32::ErrorCode& error, bool details = true);
 // The records of all queues, the default one marked.
 std::vector<PrinterInfoRecord> toRecords(const std::vector<QueueAttributes>& queues);
 
@@ -63,9 +70,15 @@ std::vector<PrinterInfoRecord> toRecords(const std::vector<QueueAttributes>& que
 std::optional<std::vector<PrintJobRecord>> readJobs(SpoolerConnection& connection, const QByteArray& uri,
                                                     win32::ErrorCode& error);
 
-// The user's own default destination (LPDEST, PRINTER, ~/.cups/lpoptions as
-// the CUPS commands read them); "" when the user has none.
+// The user's own default destination (LPDEST, PRINTER, ~/.cups/lpoptions,
+// the machine's lpoptions, as the CUPS commands read them); "" when the user
+// has none.
 QString userDefaultName();
+// The one rule for "is this the default printer", for the listing, a single
+// printer's state and the monitor alike: the queue userDefault names (even
+// when that one is gone, which leaves no default, as lpstat -d says), else the
+// scheduler's default.
+bool isDefaultDestination(const QueueAttributes& queue, const QString& userDefault);
 // Makes the name the "Default" of ~/.cups/lpoptions, keeping every option
 // line. False when the file cannot be written.
 bool writeUserDefault(const QString& name);

@@ -12,9 +12,10 @@
 // page's arguments by position ("args[0]" ...) and the page's result type, so
 // the main window's binding only converts arguments and results. Printer names
 // from the page are untrusted: a name CUPS could never have (empty, longer than
-// 127 bytes, control characters, blanks, quotes, slashes, '#', '?', '\') is
-// answered with 1801 (ERROR_INVALID_PRINTER_NAME) or false, and no name ever
-// reaches a shell.
+// 127 bytes of UTF-8, an ASCII control character, space or DEL, quotes,
+// slashes, '#', '?', '\') is answered with 1801 (ERROR_INVALID_PRINTER_NAME)
+// or false, and no name ever reaches a shell. Every other name is passed on as
+// it is, non-ASCII spaces included, exactly as the scheduler would take it.
 
 #include "sysutil/win32errors.h"
 #include "webui/windowmessage.h"
@@ -47,10 +48,10 @@ struct PrinterInfoRecord {
     QString location;        // printer-location
     QString sepFile;         // start banner of job-sheets-default, "" for none
     QString printProcessor;  // always "cups"
-    QString dataType;        // first document-format-supported
+    QString dataType;        // document-format-default (application/octet-stream)
     QString parameters;      // not sent to the page
     std::uint32_t attributes = 0;
-    std::uint32_t priority = 0;
+    std::uint32_t priority = 0;  // job-priority-default
     std::uint32_t startTime = 0;
     std::uint32_t untilTime = 0;
     std::uint32_t status = 0;
@@ -120,7 +121,11 @@ std::vector<PrintJobRecord> listPrinterJobs(const QString& printerName, win32::E
 // In each, args[1] is the server name; only "deletePrinter" looks at it.
 
 // "printTestPage"(name, server): sends the CUPS test page as job "Test Page".
-// 0, 1801, 2 when the test page file is missing, 1722, 5, 31.
+// The page is a banner template sent as a banner document, which the
+// queue's driver renders. 0, 1801, 2 when the test page file is missing, 1797
+// (unknown driver) when a printer the job could reach has no driver that
+// renders it (a raw queue, a class with one among its members: the device
+// would get the template's source text), 1722, 5, 31.
 int printTestPage(const QString& printerName, const QString& serverName);
 // "setDefaultPrinter"(name, server): makes it the user's default destination.
 bool setDefaultPrinter(const QString& printerName, const QString& serverName);
@@ -229,10 +234,13 @@ CancelAllJobsResult cancelPrinterJobs(const QString& printerName);
 //   modified 0x2, notifyFields listing 0x0D (attributes, sharing, default,
 //            description, driver or device changed), 0x12 (status), 0x14
 //            (queued jobs), and the new values.
-// CUPS has no rename: a renamed queue arrives as deleted + added. While the
-// scheduler is unreachable every known printer is reported once with status
-// 0x800000 (server unknown); when it answers again the differences (printers
-// that appeared, vanished or changed meanwhile) are reported.
+// CUPS has no rename: a renamed queue arrives as deleted + added. Changes that
+// raise no scheduler event (the default chosen in another program) arrive
+// within about 30 s (a minute with D-Bus notifications). While the scheduler does not answer at all every known
+// printer is reported once with status 0x800000 (server unknown); when it
+// answers again the differences (printers that appeared, vanished or changed
+// meanwhile) are reported. A scheduler that answers but refuses a
+// subscription is still watched, by reading it every few seconds.
 class PrinterMonitor {
 public:
     static PrinterMonitor& instance();
@@ -248,8 +256,10 @@ public:
     // when the application object goes away.
     void stop();
 
-    // How the running monitor hears of changes: "dbus", "ippget", or "" when
-    // stopped or not connected.
+    // How the running monitor hears of changes: "dbus" (signals of the CUPS
+    // D-Bus notifier), "ippget" (a pull subscription), "poll" (the scheduler
+    // grants no subscription, e.g. its table is full: every queue is read
+    // every few seconds), or "" when stopped or the scheduler does not answer.
     QString notificationMethod() const;
 
     // Whether the monitor runs (between start() and stop()).

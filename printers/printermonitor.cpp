@@ -9,13 +9,31 @@
 // quit; before that it cancels its subscription.
 //
 // CUPS events are hints, the state is the truth: the thread holds one
-// server-wide subscription, hears of events either as signals of the CUPS
+// server-wide subscription and hears of events either as signals of the CUPS
 // D-Bus notifier (when a system bus exists) or by asking for them every
-// 250 ms (CUPS ignores notify-wait, so a pull subscription has to be polled),
-// lets a burst settle, then reads every queue with one CUPS-Get-Printers and
-// posts the differences to the last reading. A lost scheduler is retried at
-// most once every two seconds; when it answers again the thread subscribes
-// anew and reports what changed meanwhile.
+// 750 ms (CUPS ignores notify-wait, so a pull subscription has to be polled).
+// On an event it lets the burst settle, then reads again the printers the
+// events named, each with one Get-Printer-Attributes, and posts the
+// differences to the last reading. Whatever may touch other queues (a queue
+// added or deleted, a job moved, a new default, the scheduler restarted, an
+// event without a printer, many at once) is answered by reading every queue
+// with one CUPS-Get-Printers instead.
+//
+// Keeping watch costs little when nothing happens: with D-Bus a
+// Get-Subscription-Attributes every few seconds proves the scheduler and the
+// subscription are still there. Some changes raise no event at all (a default
+// printer chosen in another program's lpoptions), and a signal may be lost, so
+// every queue is read again every 30 s anyway (60 s with D-Bus, where a lost
+// signal is rare; a full reading of 500 queues is what idle watching costs).
+//
+// The scheduler's subscription table is shared by every client and small
+// (100 by default, and a client that died leaves its entries for the lease),
+// so a refused subscription is an ordinary state, not a lost scheduler: the
+// thread then reads every queue every few seconds and asks for a subscription
+// again now and then. Only a scheduler that does not answer at all is lost:
+// every known printer is then reported once with status 0x800000, and the
+// connection is retried every two seconds; when it answers again the thread
+// subscribes anew and reports what changed meanwhile.
 
 #include "printers/cupsconnection.h"
 #include "printers/cupsspooler.h"
@@ -30,16 +48,28 @@
 #include <QElapsedTimer>
 #include <QThread>
 #include <QTimer>
+#include <set>
 
 namespace PrinterAPI {
 
 namespace {
 
-constexpr int kPollMs = 250;
-// A D-Bus subscription needs no polling; this notices a scheduler that went
-// away without saying so or forgot the subscription, and re-reads the queues
-// in case a signal was lost.
+// Get-Notifications of a pull subscription.
+constexpr int kPollMs = 750;
+// Past this many printers named by one burst of events, one full reading is
+// cheaper than reading them one by one.
+constexpr std::size_t kMostSingleReads = 8;
+// Get-Subscription-Attributes of a D-Bus subscription: notices a scheduler
+// that went away without saying so, or forgot the subscription.
 constexpr int kKeepAliveMs = 2000;
+// Without a subscription: a full reading this often.
+constexpr int kUnsubscribedReadMs = 3000;
+// Without a subscription: asking for one again this often.
+constexpr qint64 kResubscribeAfterMs = 30 * 1000;
+// With a subscription: a full reading at the latest this long after the last
+// (some changes raise no event; a D-Bus signal may be lost).
+constexpr qint64 kFullReadAfterMs = 30 * 1000;
+constexpr qint64 kDBusFullReadAfterMs = 60 * 1000;
 // CUPS sends several events per change, some still carrying the old state.
 constexpr int kSettleMs = 40;
 constexpr int kRetryMs = 2000;
@@ -47,17 +77,22 @@ constexpr int kLeaseSeconds = 600;
 constexpr qint64 kRenewAfterMs = 240 * 1000;
 
 const char* const kEvents[] = {"printer-added",   "printer-deleted", "printer-modified", "printer-state-changed",
-                               // Queued-job counts change with jobs, not with printer events.
-                               "job-created",     "job-completed"};
+                               // Queued-job counts change with jobs, not with printer events;
+                               // a job moved to another queue (lpmove) is a configuration change.
+                               "job-created",     "job-completed",   "job-config-changed"};
 
+// Every signal the notifier sends for the events above.
 const char* const kNotifierSignals[] = {"PrinterAdded",   "PrinterDeleted",   "PrinterModified", "PrinterStateChanged",
-                                        "PrinterStopped", "PrinterRestarted", "PrinterShutdown", "QueueChanged",
-                                        "JobCreated",     "JobCompleted",     "ServerStarted",   "ServerRestarted"};
+                                        "PrinterStopped", "PrinterRestarted", "PrinterShutdown", "JobCreated",
+                                        "JobCompleted",   "JobConfigChanged", "ServerStarted",   "ServerRestarted"};
 
 constexpr char kNotifierPath[] = "/org/cups/cupsd/Notifier";
 constexpr char kNotifierInterface[] = "org.cups.cupsd.Notifier";
 
-enum class Method { None, DBus, IppGet };
+// Unsubscribed: the scheduler answers but keeps no subscription for us.
+enum class Method { None, DBus, IppGet, Unsubscribed };
+
+enum class Outcome { Done, Refused, NoAnswer };
 
 }  // namespace
 
@@ -74,7 +109,7 @@ public:
         m_settleTimer.setInterval(kSettleMs);
         m_retryTimer.setInterval(kRetryMs);
         connect(&m_pollTimer, &QTimer::timeout, this, &MonitorWorker::poll);
-        connect(&m_settleTimer, &QTimer::timeout, this, &MonitorWorker::refresh);
+        connect(&m_settleTimer, &QTimer::timeout, this, &MonitorWorker::refreshPending);
         connect(&m_retryTimer, &QTimer::timeout, this, &MonitorWorker::connectToScheduler);
     }
 
@@ -84,6 +119,7 @@ public:
         switch (m_method) {
         case Method::DBus: return QStringLiteral("dbus");
         case Method::IppGet: return QStringLiteral("ippget");
+        case Method::Unsubscribed: return QStringLiteral("poll");
         case Method::None: break;
         }
         return {};
@@ -96,11 +132,8 @@ public slots:
         connectToScheduler();
     }
 
-    void scheduleRefresh()
-    {
-        if (m_connection && !m_settleTimer.isActive())
-            m_settleTimer.start();
-    }
+    // A full reading soon.
+    void scheduleRefresh() { hint(QString()); }
 
     void finish()
     {
@@ -112,9 +145,80 @@ public slots:
         setMethod(Method::None);
     }
 
-    void dbusHint(const QDBusMessage&) { scheduleRefresh(); }
+    // Every signal of the notifier carries the printer's name third (after
+    // the event's text and the printer's URI). A job moved elsewhere changes
+    // the queue it left too, which the signal does not name.
+    void dbusHint(const QDBusMessage& message)
+    {
+        const QList<QVariant> arguments = message.arguments();
+        const bool named = message.member() != QLatin1String("JobConfigChanged") && arguments.size() >= 3 &&
+                           arguments.at(2).type() == QVariant::String;
+        hint(named ? arguments.at(2).toString() : QString());
+    }
 
 private:
+    // Notes what to read again once the burst has settled: the printer, or
+    // every queue when the name is empty.
+    void hint(const QString& printerName)
+    {
+        if (!m_connection)
+            return;
+        if (printerName.isEmpty())
+            m_pendingFull = true;
+        else
+            m_pendingNames.insert(printerName);
+        if (!m_settleTimer.isActive())
+            m_settleTimer.start();
+    }
+
+    void refreshPending()
+    {
+        if (m_pendingFull || !m_snapshot || m_pendingNames.size() > kMostSingleReads) {
+            refresh();
+            return;
+        }
+        const std::set<QString> names = std::move(m_pendingNames);
+        m_pendingNames.clear();
+        for (const QString& name : names) {
+            if (!refreshOne(name)) {
+                refresh();
+                return;
+            }
+            if (!m_connection)
+                return;
+        }
+    }
+
+    // Reads one known printer again and posts what changed; false when only
+    // a full reading can tell (the printer is new or gone, or the default
+    // moved, which changes another queue as well).
+    bool refreshOne(const QString& name)
+    {
+        const auto old = std::find_if(m_snapshot->begin(), m_snapshot->end(),
+                                      [&](const PrinterInfoRecord& r) { return r.printerName == name; });
+        if (old == m_snapshot->end())
+            return false;
+        win32::ErrorCode error = win32::kSuccess;
+        const std::optional<cups::QueueAttributes> queue = cups::readQueue(*m_connection, name, error, false);
+        if (error == win32::kRpcServerUnavailable) {
+            lostScheduler();
+            return true;
+        }
+        if (!queue || queue->name != name)
+            return false;
+        PrinterInfoRecord now = cups::toRecord(*queue, cups::isDefaultDestination(*queue, cups::userDefaultName()));
+        if (now.isDefault != old->isDefault)
+            return false;
+        const std::vector<PrinterChange> changes = diffPrinters({*old}, {now});
+        *old = std::move(now);
+        // Readers of the queue list see what a change they hear of tells.
+        if (!changes.empty())
+            m_monitor.publishQueues(m_snapshot);
+        for (const PrinterChange& change : changes)
+            m_monitor.post(change);
+        return true;
+    }
+
     void setMethod(Method method)
     {
         std::lock_guard<std::mutex> guard(m_methodLock);
@@ -137,7 +241,11 @@ private:
     void connectToScheduler()
     {
         m_connection = std::make_unique<cups::SpoolerConnection>();
-        if (!m_connection->isOpen() || !subscribe()) {
+        // The scheduler keeps subscriptions across a restart: the one from
+        // before a loss would hold a place in the shared table for its lease.
+        if (m_connection->isOpen())
+            cancelSubscription();
+        if (!m_connection->isOpen() || subscribe() == Outcome::NoAnswer) {
             lostScheduler();
             return;
         }
@@ -149,6 +257,7 @@ private:
             }
             m_snapshot = cups::toRecords(list.queues);
             m_monitor.publishQueues(m_snapshot);
+            m_lastFullRead.start();
         } else {
             // Back after a loss: whatever appeared, vanished or changed.
             refresh();
@@ -156,33 +265,52 @@ private:
                 return;
         }
         m_lossReported = false;
-        m_pollTimer.start(m_method == Method::IppGet ? kPollMs : kKeepAliveMs);
+        startPollTimer();
     }
 
-    bool subscribe()
+    void startPollTimer()
+    {
+        switch (m_method) {
+        case Method::IppGet: m_pollTimer.start(kPollMs); break;
+        case Method::DBus: m_pollTimer.start(kKeepAliveMs); break;
+        default: m_pollTimer.start(kUnsubscribedReadMs); break;
+        }
+    }
+
+    // Creates the subscription; Refused leaves the thread reading on its own.
+    Outcome subscribe()
     {
         Method method = wantedMethod();
-        m_subscriptionId = createSubscription(method);
-        if (m_subscriptionId <= 0 && method == Method::DBus) {
-            qInfo("printers: no D-Bus notifier subscription, polling instead");
+        Outcome outcome = createSubscription(method);
+        if (outcome == Outcome::Refused && method == Method::DBus) {
+            qInfo("printers: no D-Bus notifier subscription, trying a pull subscription");
             method = Method::IppGet;
-            m_subscriptionId = createSubscription(method);
+            outcome = createSubscription(method);
         }
-        if (m_subscriptionId <= 0)
-            return false;
-        if (method == Method::DBus && m_method != Method::DBus) {
+        m_resubscribeClock.start();
+        if (outcome != Outcome::Done) {
+            if (outcome == Outcome::Refused && m_method != Method::Unsubscribed)
+                qInfo("printers: the scheduler grants no subscription (%s); reading every queue every %d ms "
+                      "and asking again every %lld s",
+                      cupsLastErrorString(), kUnsubscribedReadMs, kResubscribeAfterMs / 1000);
+            setMethod(Method::Unsubscribed);
+            return outcome;
+        }
+        if (method == Method::DBus && !m_listening) {
             QDBusConnection bus = QDBusConnection::systemBus();
             for (const char* name : kNotifierSignals)
                 bus.connect(QString(), QLatin1String(kNotifierPath), QLatin1String(kNotifierInterface),
                             QLatin1String(name), this, SLOT(dbusHint(QDBusMessage)));
+            m_listening = true;
         }
         setMethod(method);
         m_renewal.start();
-        return true;
+        return Outcome::Done;
     }
 
-    int createSubscription(Method method)
+    Outcome createSubscription(Method method)
     {
+        m_subscriptionId = 0;
         cups::IppPtr request = cups::newRequest(IPP_OP_CREATE_PRINTER_SUBSCRIPTIONS);
         ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, "ipp://localhost/");
         ippAddStrings(request.get(), IPP_TAG_SUBSCRIPTION, IPP_TAG_KEYWORD, "notify-events", int(std::size(kEvents)),
@@ -194,12 +322,14 @@ private:
                          "ippget");
         ippAddInteger(request.get(), IPP_TAG_SUBSCRIPTION, IPP_TAG_INTEGER, "notify-lease-duration", kLeaseSeconds);
         const cups::Reply reply = m_connection->send(std::move(request));
-        if (!reply.ok())
-            return 0;
-        ipp_attribute_t* id =
-            ippFindAttribute(reply.response.get(), "notify-subscription-id", IPP_TAG_INTEGER);
+        if (!reply.response)
+            return Outcome::NoAnswer;
+        ipp_attribute_t* id = ippFindAttribute(reply.response.get(), "notify-subscription-id", IPP_TAG_INTEGER);
+        if (!reply.ok() || !id || ippGetInteger(id, 0) <= 0)
+            return Outcome::Refused;
+        m_subscriptionId = ippGetInteger(id, 0);
         m_nextSequence = 1;
-        return id ? ippGetInteger(id, 0) : 0;
+        return Outcome::Done;
     }
 
     void cancelSubscription()
@@ -217,26 +347,33 @@ private:
     {
         if (!m_connection)
             return;
-        if (m_renewal.elapsed() > kRenewAfterMs) {
-            // A fresh subscription instead of renewing: it also replaces one
-            // the scheduler may have dropped.
-            cancelSubscription();
-            if (!subscribe()) {
-                lostScheduler();
-                return;
-            }
-        }
-        const bool ok = m_method == Method::IppGet ? fetchEvents() : checkSubscription();
-        if (!ok)
-            return;
-        // Signals that never come (a notifier that cannot reach the bus) must
-        // not leave windows with a stale picture for long.
-        if (m_method == Method::DBus) {
-            refresh();
+        if (m_method == Method::Unsubscribed) {
+            // Either way a full reading.
+            if (m_resubscribeClock.elapsed() > kResubscribeAfterMs)
+                resubscribe();
+            else
+                refresh();
             if (!m_connection)
                 return;
+        } else {
+            if (m_renewal.elapsed() > kRenewAfterMs) {
+                // A fresh subscription instead of renewing: it also replaces
+                // one the scheduler may have dropped.
+                cancelSubscription();
+                if (!resubscribe())
+                    return;
+            }
+            if (m_method == Method::IppGet && !fetchEvents())
+                return;
+            if (m_method == Method::DBus && !checkSubscription())
+                return;
+            if (m_lastFullRead.elapsed() > (m_method == Method::DBus ? kDBusFullReadAfterMs : kFullReadAfterMs)) {
+                refresh();
+                if (!m_connection)
+                    return;
+            }
         }
-        m_pollTimer.start(m_method == Method::IppGet ? kPollMs : kKeepAliveMs);
+        startPollTimer();
     }
 
     // Get-Notifications; false when the scheduler was lost meanwhile.
@@ -253,18 +390,34 @@ private:
         }
         if (!reply.ok())
             return resubscribe();
-        bool anyEvent = false;
+        // One group per event: its printer, or every queue for a moved job
+        // (the queue it left is not named) or an event without a printer.
         ipp_t* response = reply.response.get();
+        bool inEvent = false;
+        QString printer;
+        bool everyQueue = false;
+        const auto endOfEvent = [&] {
+            if (inEvent)
+                hint(everyQueue ? QString() : printer);
+            inEvent = false;
+            printer.clear();
+            everyQueue = false;
+        };
         for (ipp_attribute_t* a = ippFirstAttribute(response); a; a = ippNextAttribute(response)) {
-            if (ippGetGroupTag(a) != IPP_TAG_EVENT_NOTIFICATION || !ippGetName(a))
+            if (ippGetGroupTag(a) != IPP_TAG_EVENT_NOTIFICATION || !ippGetName(a)) {
+                endOfEvent();
                 continue;
-            if (QByteArray(ippGetName(a)) == "notify-sequence-number") {
-                m_nextSequence = std::max(m_nextSequence, ippGetInteger(a, 0) + 1);
-                anyEvent = true;
             }
+            inEvent = true;
+            const QByteArray name(ippGetName(a));
+            if (name == "notify-sequence-number")
+                m_nextSequence = std::max(m_nextSequence, ippGetInteger(a, 0) + 1);
+            else if (name == "printer-name")
+                printer = cups::attributeText(a);
+            else if (name == "notify-subscribed-event" && cups::attributeText(a) == QLatin1String("job-config-changed"))
+                everyQueue = true;
         }
-        if (anyEvent)
-            scheduleRefresh();
+        endOfEvent();
         return true;
     }
 
@@ -273,6 +426,8 @@ private:
         cups::IppPtr request = cups::newRequest(IPP_OP_GET_SUBSCRIPTION_ATTRIBUTES);
         ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, "ipp://localhost/");
         ippAddInteger(request.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-subscription-id", m_subscriptionId);
+        ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+                     "notify-subscription-id");
         const cups::Reply reply = m_connection->send(std::move(request));
         if (!reply.response) {
             lostScheduler();
@@ -281,11 +436,14 @@ private:
         return reply.ok() || resubscribe();
     }
 
-    // The scheduler answers but no longer knows our subscription (it was
-    // restarted with its state wiped, or the lease ran out).
+    // A new subscription (the scheduler answers but no longer knows ours: it
+    // was cancelled from outside, the scheduler restarted with its state
+    // wiped, or the lease ran out), then a full reading, since events may have
+    // been missed. False when the scheduler was lost meanwhile; a refusal
+    // leaves the thread unsubscribed, reading on its own.
     bool resubscribe()
     {
-        if (!subscribe()) {
+        if (subscribe() == Outcome::NoAnswer) {
             lostScheduler();
             return false;
         }
@@ -295,13 +453,19 @@ private:
 
     void refresh()
     {
+        m_pendingFull = false;
+        m_pendingNames.clear();
         if (!m_connection)
             return;
         const cups::QueueList list = cups::readQueues(*m_connection);
-        if (list.error != win32::kSuccess) {
+        if (list.error == win32::kRpcServerUnavailable) {
             lostScheduler();
             return;
         }
+        // Any other failure is the scheduler answering: the next reading will tell.
+        if (list.error != win32::kSuccess)
+            return;
+        m_lastFullRead.start();
         std::vector<PrinterInfoRecord> now = cups::toRecords(list.queues);
         // Readers of the queue list see what a change they hear of tells.
         m_monitor.publishQueues(now);
@@ -316,7 +480,8 @@ private:
         m_pollTimer.stop();
         m_settleTimer.stop();
         m_connection.reset();
-        m_subscriptionId = 0;
+        // m_subscriptionId stays: it is cancelled once the scheduler answers.
+        setMethod(Method::None);
         m_monitor.publishQueues(std::nullopt);
         if (!m_lossReported && m_snapshot) {
             qInfo("printers: the scheduler stopped answering; retrying every %d ms", kRetryMs);
@@ -333,11 +498,16 @@ private:
     std::unique_ptr<cups::SpoolerConnection> m_connection;
     std::optional<std::vector<PrinterInfoRecord>> m_snapshot;
     bool m_lossReported = false;
+    bool m_pendingFull = false;
+    std::set<QString> m_pendingNames;
+    bool m_listening = false;  // connected to the notifier's signals
     int m_subscriptionId = 0;
     int m_nextSequence = 1;
     mutable std::mutex m_methodLock;
     Method m_method = Method::None;
     QElapsedTimer m_renewal;
+    QElapsedTimer m_resubscribeClock;
+    QElapsedTimer m_lastFullRead;
     QTimer m_pollTimer;
     QTimer m_settleTimer;
     QTimer m_retryTimer;

@@ -71,6 +71,55 @@ win32::ErrorCode deleteThroughPkexec(const QString& name)
     }
 }
 
+// The CUPS test page is a banner template that only the scheduler's banner
+// filter renders for the queue's driver. Which type that filter takes depends
+// on the filters installed: cups-filters renders banners as PDF under its own
+// type, CUPS alone under the plain banner type. The test page is sent as the
+// first of these the queue takes, by name: left to guess from the file, the
+// scheduler would print a test page file that lacks the template's marker as
+// whatever it happens to look like.
+const char* const kTestPageFormats[] = {"application/vnd.cups-pdf-banner", "application/vnd.cups-banner"};
+// A class's members are read one by one; a class has few.
+constexpr int kMostClassMembers = 64;
+
+// The printers a job sent to the queue may end up on: the queue itself, or
+// for a class its members (the scheduler picks one).
+std::vector<cups::QueueAttributes> printersBehind(cups::SpoolerConnection& connection,
+                                                  const cups::QueueAttributes& queue)
+{
+    if (!queue.isClass())
+        return {queue};
+    std::vector<cups::QueueAttributes> printers;
+    for (const QString& member : queue.members) {
+        if (int(printers.size()) >= kMostClassMembers)
+            break;
+        win32::ErrorCode error = win32::kSuccess;
+        if (std::optional<cups::QueueAttributes> printer = cups::readQueue(connection, member, error))
+            printers.push_back(std::move(*printer));
+    }
+    return printers;
+}
+
+// The format to send the test page as, or nullptr when some printer behind
+// the queue could not render it. A printer without a driver passes every
+// document to the device untouched: the template's source text would come out
+// as text, or as garbage on a printer that speaks only its own language.
+const char* testPageFormatFor(const std::vector<cups::QueueAttributes>& printers)
+{
+    if (printers.empty())
+        return nullptr;
+    for (const cups::QueueAttributes& printer : printers)
+        if (printer.isRaw())
+            return nullptr;
+    for (const char* format : kTestPageFormats) {
+        const QString name = QLatin1String(format);
+        if (std::all_of(printers.begin(), printers.end(),
+                        [&](const cups::QueueAttributes& p) { return p.documentFormats.contains(name); }))
+            return format;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 int printTestPage(const QString& printerName, const QString&)
@@ -82,11 +131,19 @@ int printTestPage(const QString& printerName, const QString&)
         return int(win32::kFileNotFound);
     cups::SpoolerConnection connection;
     win32::ErrorCode error = win32::kSuccess;
-    if (!cups::readQueue(connection, printerName, error))
+    const std::optional<cups::QueueAttributes> queue = cups::readQueue(connection, printerName, error);
+    if (!queue)
         return int(error);
-    // application/octet-stream lets the scheduler type the file itself.
+    const char* format = testPageFormatFor(printersBehind(connection, *queue));
+    if (!format) {
+        qInfo("printers: no test page for %s: no driver there renders it", qUtf8Printable(printerName));
+        return int(win32::kUnknownPrinterDriver);
+    }
+    cups_option_t* options = nullptr;
+    const int optionCount = cupsAddOption("document-format", format, 0, &options);
     const int job = cupsPrintFile2(connection.httpForCall(), printerName.toUtf8().constData(),
-                                   file.toUtf8().constData(), "Test Page", 0, nullptr);
+                                   file.toUtf8().constData(), "Test Page", optionCount, options);
+    cupsFreeOptions(optionCount, options);
     if (job <= 0) {
         qInfo("printers: test page to %s failed: %s", qPrintable(printerName), cupsLastErrorString());
         return int(cups::errorFromIpp(cupsLastError(), true));

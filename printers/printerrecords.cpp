@@ -78,9 +78,7 @@ win32::ErrorCode queryPrinterState(const QString& printerName, PrinterChange& ch
     const std::optional<cups::QueueAttributes> queue = cups::readQueue(connection, printerName, error);
     if (!queue)
         return error;
-    const QString userDefault = cups::userDefaultName();
-    const bool isDefault = userDefault.isEmpty() ? queue->isServerDefault()
-                                                 : userDefault.compare(queue->name, Qt::CaseInsensitive) == 0;
+    const bool isDefault = cups::isDefaultDestination(*queue, cups::userDefaultName());
     const PrinterInfoRecord record = cups::toRecord(*queue, isDefault);
     // The caller's spelling of the name, as the page asked for it.
     change.printerName = printerName;

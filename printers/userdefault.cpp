@@ -1,7 +1,8 @@
 // The user's default destination, kept where the CUPS commands (lp, lpstat,
 // lpoptions) look for it: LPDEST or PRINTER in the environment, else the
-// "Default" line of ~/.cups/lpoptions. Writing it needs no privileges and
-// changes nothing for other users.
+// "Default" line of ~/.cups/lpoptions, else that of the machine's lpoptions
+// (in CUPS_SERVERROOT, /etc/cups by default). Writing it needs no privileges
+// and changes nothing for other users.
 
 #include "printers/cupsspooler.h"
 
@@ -13,6 +14,14 @@
 namespace PrinterAPI::cups {
 
 namespace {
+
+QString machineLpoptionsPath()
+{
+    QString root = qEnvironmentVariable("CUPS_SERVERROOT");
+    if (root.isEmpty())
+        root = QStringLiteral("/etc/cups");
+    return root + QStringLiteral("/lpoptions");
+}
 
 QString lpoptionsPath()
 {
@@ -49,10 +58,21 @@ QString userDefaultName()
     const QString printer = qEnvironmentVariable("PRINTER");
     if (!printer.isEmpty() && printer != QLatin1String("lp"))
         return printer.section(QLatin1Char('/'), 0, 0);
-    for (const QString& line : readLines(lpoptionsPath()))
-        if (line.startsWith(QLatin1String("Default "), Qt::CaseInsensitive))
-            return destinationOf(line);
+    for (const QString& path : {lpoptionsPath(), machineLpoptionsPath()})
+        for (const QString& line : readLines(path))
+            if (line.startsWith(QLatin1String("Default "), Qt::CaseInsensitive))
+                return destinationOf(line);
     return {};
+}
+
+bool isDefaultDestination(const QueueAttributes& queue, const QString& userDefault)
+{
+    // As lpstat -d and lp decide: a destination the user named is the default
+    // even when it no longer exists (then there is none at all); only when
+    // the user named nothing does the scheduler's default count.
+    if (!userDefault.isEmpty())
+        return queue.name.compare(userDefault, Qt::CaseInsensitive) == 0;
+    return queue.isServerDefault();
 }
 
 bool writeUserDefault(const QString& name)

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
+#include <QTemporaryDir>
+#include <memory>
 #include <gtest/gtest.h>
 
 using namespace PrinterAPI;
@@ -66,7 +68,8 @@ TEST(InstalledPrinters, DuplexLaserIsTheSharedDefault)
     EXPECT_FALSE(laser["dataType"].toString().isEmpty());
     EXPECT_EQ(laser["status"].toInt(), 0);
     EXPECT_EQ(laser["cjobs"].toInt(), 0);
-    EXPECT_EQ(laser["priority"].toInt(), 0);
+    EXPECT_EQ(laser["priority"].toInt(), 50);
+    EXPECT_EQ(laser["dataType"].toString(), "application/octet-stream");
     EXPECT_EQ(laser["startTime"].toInt(), 0);
     EXPECT_EQ(laser["untilTime"].toInt(), 0);
     EXPECT_EQ(laser["averagePPM"].toInt(), 8);
@@ -119,6 +122,24 @@ TEST(InstalledPrinters, EachSampleQueueShowsWhatItIs)
     EXPECT_EQ(all["office"].toObject()["driverName"].toString(), "Local Printer Class");
 }
 
+TEST(InstalledPrinters, RawQueuesAndClassesTakeAnyDataAsIs)
+{
+    // Not the first of the scheduler's (alphabetical) list of every MIME
+    // type such a queue supports.
+    const QJsonObject all = listingByName();
+    EXPECT_EQ(all["raw"].toObject()["dataType"].toString(), "application/octet-stream");
+    EXPECT_EQ(all["office"].toObject()["dataType"].toString(), "application/octet-stream");
+}
+
+TEST(InstalledPrinters, PriorityIsTheQueuesDefaultJobPriority)
+{
+    ASSERT_EQ(printertest::run("lpadmin", {"-p", "inkjet", "-o", "job-priority-default=70"}), 0);
+    EXPECT_EQ(listingByName()["inkjet"].toObject()["priority"].toInt(), 70);
+    EXPECT_EQ(listingByName()["office"].toObject()["priority"].toInt(), 50);
+    ASSERT_EQ(printertest::run("lpadmin", {"-p", "inkjet", "-R", "job-priority-default"}), 0);
+    EXPECT_EQ(listingByName()["inkjet"].toObject()["priority"].toInt(), 50);
+}
+
 TEST(InstalledPrinters, RelayedSelectorListsNothingOnAPrivateScheduler)
 {
     EXPECT_EQ(enumInstalledPrinters(1), "[]");
@@ -143,6 +164,79 @@ TEST(InstalledPrinters, UserDefaultOverridesTheServerDefault)
     EXPECT_EQ(all["inkjet"].toObject()["attributes"].toInt() & int(w::kAttributeDefault), int(w::kAttributeDefault));
     clearUserDefault();
     EXPECT_TRUE(listingByName()["laser"].toObject()["isDefault"].toBool());
+}
+
+// What lpstat -d names, "" for none.
+QString lpstatDefault()
+{
+    QByteArray output;
+    printertest::run("lpstat", {"-d"}, &output);
+    const QString text = QString::fromUtf8(output).trimmed();
+    const QString prefix = "system default destination: ";
+    // An instance ("office/draft") is a set of options, not another queue.
+    return text.startsWith(prefix) ? text.mid(prefix.size()).section('/', 0, 0) : QString();
+}
+
+// The queues the listing marks as default, and each of those getPrinterInfo
+// agrees about.
+QStringList listedDefaults()
+{
+    QStringList names;
+    const QJsonObject all = listingByName();
+    for (auto it = all.begin(); it != all.end(); ++it) {
+        const bool listed = it.value().toObject()["isDefault"].toBool();
+        const int attributes = getPrinterInfo(it.key())["info"].toObject()["dwAttribute"].toInt();
+        EXPECT_EQ(listed, bool(attributes & int(w::kAttributeDefault))) << it.key().toStdString();
+        EXPECT_EQ(listed, bool(it.value().toObject()["attributes"].toInt() & int(w::kAttributeDefault)));
+        if (listed)
+            names << it.key();
+    }
+    return names;
+}
+
+TEST(DefaultPrinter, ListingPrinterInfoAndLpstatAgree)
+{
+    const QString lpoptions = QDir::homePath() + "/.cups/lpoptions";
+    QTemporaryDir machineRoot;
+    testsupport::ScopedEnv serverRoot("CUPS_SERVERROOT", machineRoot.path().toUtf8());
+    struct Case {
+        const char* user;     // ~/.cups/lpoptions, nullptr for none
+        const char* machine;  // CUPS_SERVERROOT/lpoptions
+        const char* lpdest;
+        QStringList defaults;
+    };
+    const Case cases[] = {
+        {nullptr, nullptr, nullptr, {"laser"}},
+        {"Default inkjet\n", nullptr, nullptr, {"inkjet"}},
+        // A default the user chose and then deleted leaves no default at all.
+        {"Default gone_queue\n", nullptr, nullptr, {}},
+        {"Default gone_queue\n", "Default inkjet\n", nullptr, {}},
+        {nullptr, "Default colorps\n", nullptr, {"colorps"}},
+        {nullptr, "Default gone_queue\n", nullptr, {}},
+        {"Dest inkjet media=A4\nDefault office/draft sides=one-sided\n", nullptr, nullptr, {"office"}},
+        {"Default inkjet\n", nullptr, "colorps", {"colorps"}},
+        {"Default inkjet\n", nullptr, "gone_queue", {}},
+        {nullptr, nullptr, "INKJET", {"inkjet"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.user ? c.user : "-") + " | " + (c.machine ? c.machine : "-") + " | " +
+                     (c.lpdest ? c.lpdest : "-"));
+        clearUserDefault();
+        QFile::remove(machineRoot.path() + "/lpoptions");
+        if (c.user) {
+            ASSERT_TRUE(testsupport::writeFile(lpoptions, c.user));
+        }
+        if (c.machine) {
+            ASSERT_TRUE(testsupport::writeFile(machineRoot.path() + "/lpoptions", c.machine));
+        }
+        std::unique_ptr<testsupport::ScopedEnv> lpdest;
+        if (c.lpdest)
+            lpdest = std::make_unique<testsupport::ScopedEnv>("LPDEST", QByteArray(c.lpdest));
+        EXPECT_EQ(listedDefaults(), c.defaults);
+        const QString fromLpstat = lpstatDefault();
+        EXPECT_EQ(c.defaults, fromLpstat.isEmpty() ? QStringList() : QStringList{fromLpstat.toLower()});
+    }
+    clearUserDefault();
 }
 
 TEST(InstalledPrinters, SettingTheDefaultKeepsOtherOptionLines)

@@ -239,11 +239,21 @@ TEST(PrinterNames, NamesCupsCouldNeverHaveAreRefused)
         "what?",
         "tab\tname",
         QString(4096, QLatin1Char('x')),
+        QString("del") + QChar(0x7F),
+        QString("unit") + QChar(0x1F) + "sep",
+        // 126 ASCII bytes and a two-byte character: 128 bytes.
+        QString(126, QLatin1Char('d')) + QChar(0xE9),
     };
     for (const QString& name : refused)
         EXPECT_FALSE(cups::isValidPrinterName(name)) << name.left(40).toStdString();
-    for (const QString& name : {QStringLiteral("laser"), QStringLiteral("HP_LaserJet-4.0"), QStringLiteral("Büro"),
-                                QStringLiteral("Drucker-Büro_2"), QString(127, QLatin1Char('c'))})
+    const QString accepted[] = {QStringLiteral("laser"), QStringLiteral("HP_LaserJet-4.0"), QStringLiteral("Büro"),
+                                QStringLiteral("Drucker-Büro_2"), QString(127, QLatin1Char('c')),
+                                // Spaces outside ASCII are ordinary characters to CUPS.
+                                QString("no") + QChar(0xA0) + "break", QString("ideographic") + QChar(0x3000) + "space",
+                                QString("replacement") + QChar(0xFFFD), QString(125, QLatin1Char('e')) + QChar(0xE9),
+                                QStringLiteral("semi;colon$(x)`y`&|<>*~!@%^=+,.:[]{}"),
+                                QString::fromUtf8("\xF0\x9F\x96\xA8printer")};
+    for (const QString& name : accepted)
         EXPECT_TRUE(cups::isValidPrinterName(name)) << name.toStdString();
 }
 

@@ -1,15 +1,26 @@
 // The change monitor against its own private scheduler: what a subscribed
-// window is told when queues are added, changed, stopped, deleted, and when
-// the scheduler goes away and comes back.
+// window is told when queues are added, changed, stopped, deleted, when jobs
+// move, when the scheduler's subscription table is full, and when the
+// scheduler goes away and comes back. The same cases run in both ways of
+// hearing of changes: a pull subscription (KORVANE_PRINTER_NOTIFY=ippget) and
+// the scheduler's D-Bus notifier on a private system bus (built as a second
+// binary whose suite is named by KORVANE_MONITOR_SUITE).
 
 #include "printers/printerapi.h"
 #include "printers/printertestutil.h"
 #include "printers/win32printer.h"
 #include "support/testsupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
+#include <cups/cups.h>
 #include <gtest/gtest.h>
+
+#ifndef KORVANE_MONITOR_SUITE
+#define KORVANE_MONITOR_SUITE MonitorTest
+#endif
 
 using namespace PrinterAPI;
 using namespace printertest;
@@ -25,20 +36,155 @@ bool hasField(const PrinterChange& change, std::uint32_t field)
     return std::find(change.notifyFields.begin(), change.notifyFields.end(), field) != change.notifyFields.end();
 }
 
-class MonitorTest : public ::testing::Test {
+// The way of hearing of changes this binary tests.
+QString expectedMethod()
+{
+    const QString forced = qEnvironmentVariable("KORVANE_PRINTER_NOTIFY");
+    return forced.isEmpty() ? QStringLiteral("dbus") : forced;
+}
+
+void pause(int ms)
+{
+    testsupport::waitFor([] { return false; }, std::chrono::milliseconds(ms));
+}
+
+// ipptool reaches the socket through a host name that is the %-encoded path.
+QString schedulerUri()
+{
+    return "ipp://" + qEnvironmentVariable("CUPS_SERVER").replace('/', "%2F") + "/";
+}
+
+constexpr char kFillerUser[] = "korvane-filler";
+
+// Creates pull subscriptions of another user with ipptool until the scheduler
+// refuses one, as any number of other programs could; true when the table is
+// full at the end.
+bool fillSubscriptionTable()
+{
+    QTemporaryDir dir;
+    const QByteArray block = QByteArray("{\n  NAME \"fill\"\n  OPERATION Create-Printer-Subscriptions\n"
+                                        "  GROUP operation-attributes-tag\n"
+                                        "  ATTR charset attributes-charset utf-8\n"
+                                        "  ATTR naturalLanguage attributes-natural-language en\n"
+                                        "  ATTR uri printer-uri $uri\n  ATTR name requesting-user-name ") +
+                             kFillerUser +
+                             "\n  GROUP subscription-attributes-tag\n"
+                             "  ATTR keyword notify-pull-method ippget\n"
+                             "  ATTR keyword notify-events printer-modified\n";
+    // The default table holds 100; the bed's scheduler keeps the default.
+    QByteArray fill;
+    for (int i = 0; i < 120; ++i)
+        fill += block + "  STATUS successful-ok\n  STATUS client-error-too-many-subscriptions\n}\n";
+    const QByteArray check = block + "  STATUS client-error-too-many-subscriptions\n}\n";
+    testsupport::writeFile(dir.path() + "/fill.test", fill);
+    testsupport::writeFile(dir.path() + "/check.test", check);
+    return run("ipptool", {"-t", schedulerUri(), dir.path() + "/fill.test"}) == 0 &&
+           run("ipptool", {"-t", schedulerUri(), dir.path() + "/check.test"}) == 0;
+}
+
+// The ids of the scheduler's subscriptions, with their owners.
+std::vector<std::pair<int, QString>> subscriptions()
+{
+    ipp_t* request = ippNewRequest(IPP_OP_GET_SUBSCRIPTIONS);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, "ipp://localhost/");
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    ippAddBoolean(request, IPP_TAG_OPERATION, "my-subscriptions", 0);
+    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "limit", 1000);
+    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+    std::vector<std::pair<int, QString>> list;
+    int id = 0;
+    QString user;
+    const auto flush = [&] {
+        if (id > 0)
+            list.emplace_back(id, user);
+        id = 0;
+        user.clear();
+    };
+    for (ipp_attribute_t* a = ippFirstAttribute(response); a; a = ippNextAttribute(response)) {
+        if (!ippGetName(a)) {  // between two subscriptions
+            flush();
+            continue;
+        }
+        const QByteArray name = ippGetName(a);
+        if (name == "notify-subscription-id")
+            id = ippGetInteger(a, 0);
+        else if (name == "notify-subscriber-user-name")
+            user = QString::fromUtf8(ippGetString(a, 0, nullptr));
+    }
+    flush();
+    ippDelete(response);
+    return list;
+}
+
+bool cancelSubscription(http_t* http, int id)
+{
+    ipp_t* request = ippNewRequest(IPP_OP_CANCEL_SUBSCRIPTION);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, "ipp://localhost/");
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-subscription-id", id);
+    ippDelete(cupsDoRequest(http, request, "/"));
+    return cupsLastError() <= IPP_STATUS_OK_EVENTS_COMPLETE;
+}
+
+// Takes the one free place in the table for another user.
+bool takeLastPlace(http_t* http)
+{
+    ipp_t* request = ippNewRequest(IPP_OP_CREATE_PRINTER_SUBSCRIPTIONS);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, "ipp://localhost/");
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, kFillerUser);
+    ippAddString(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_KEYWORD, "notify-pull-method", nullptr, "ippget");
+    ippAddString(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_KEYWORD, "notify-events", nullptr, "printer-modified");
+    ippDelete(cupsDoRequest(http, request, "/"));
+    return cupsLastError() <= IPP_STATUS_OK_EVENTS_COMPLETE;
+}
+
+void emptySubscriptionTable()
+{
+    for (const auto& [id, user] : subscriptions())
+        if (user == kFillerUser)
+            cancelSubscription(CUPS_HTTP_DEFAULT, id);
+}
+
+// The changes received, one a line, for failure messages.
+std::string describe(const std::vector<PrinterChange>& changes)
+{
+    std::string text;
+    for (const PrinterChange& c : changes) {
+        text += c.printerName.toStdString() + " changed=" + std::to_string(c.changed) + " fields=";
+        for (std::uint32_t field : c.notifyFields)
+            text += std::to_string(field) + ",";
+        text += " status=" + std::to_string(c.printerStatus) + " attributes=" + std::to_string(c.attributes) +
+                " cjobs=" + std::to_string(c.cjobs) + "\n";
+    }
+    return text;
+}
+
+bool isServerUnknown(const PrinterChange& change)
+{
+    return change.printerStatus & w::kStatusServerUnknown;
+}
+
+class KORVANE_MONITOR_SUITE : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        PrinterMonitor::instance().start(window.handle(), w::kChangeAll);
-        ASSERT_TRUE(testsupport::waitFor([] { return !PrinterMonitor::instance().notificationMethod().isEmpty(); },
-                                         std::chrono::seconds(10)));
-        // The first reading is taken right after subscribing.
-        testsupport::waitFor([] { return false; }, std::chrono::milliseconds(300));
+        emptySubscriptionTable();
+        startMonitor();
     }
     void TearDown() override
     {
         PrinterMonitor::instance().unsubscribe(window.handle());
         PrinterMonitor::instance().stop();
+        emptySubscriptionTable();
+        QFile::remove(QDir::homePath() + "/.cups/lpoptions");
+    }
+    void startMonitor()
+    {
+        PrinterMonitor::instance().start(window.handle(), w::kChangeAll);
+        ASSERT_TRUE(testsupport::waitFor([] { return !PrinterMonitor::instance().notificationMethod().isEmpty(); },
+                                         std::chrono::seconds(10)));
+        // The first reading is taken right after subscribing.
+        pause(300);
     }
     RecordingWindow window{kMainWindow};
 };
@@ -54,12 +200,13 @@ QString bedDir()
 
 }  // namespace
 
-TEST_F(MonitorTest, PollsWhenThereIsNoSystemBus)
+TEST_F(KORVANE_MONITOR_SUITE, HearsOfChangesTheWayThisBinaryTests)
 {
-    EXPECT_EQ(PrinterMonitor::instance().notificationMethod(), "ippget");
+    // Without a forced method a local scheduler with a system bus means D-Bus.
+    EXPECT_EQ(PrinterMonitor::instance().notificationMethod(), expectedMethod());
 }
 
-TEST_F(MonitorTest, AddedQueueIsReportedWithNameAndServer)
+TEST_F(KORVANE_MONITOR_SUITE, AddedQueueIsReportedWithNameAndServer)
 {
     ASSERT_TRUE(addQueue("mon_added"));
     EXPECT_TRUE(window.waitForChange([](const PrinterChange& c) {
@@ -76,7 +223,7 @@ TEST_F(MonitorTest, AddedQueueIsReportedWithNameAndServer)
     removeQueue("mon_added");
 }
 
-TEST_F(MonitorTest, DescriptionChangeIsAnAttributeChange)
+TEST_F(KORVANE_MONITOR_SUITE, DescriptionChangeIsAnAttributeChange)
 {
     ASSERT_TRUE(addQueue("mon_described"));
     ASSERT_TRUE(window.waitForChange([](const PrinterChange& c) { return c.printerName == "mon_described"; }));
@@ -88,7 +235,7 @@ TEST_F(MonitorTest, DescriptionChangeIsAnAttributeChange)
     removeQueue("mon_described");
 }
 
-TEST_F(MonitorTest, SharingIsAnAttributeChangeWithTheNewAttributes)
+TEST_F(KORVANE_MONITOR_SUITE, SharingIsAnAttributeChangeWithTheNewAttributes)
 {
     ASSERT_TRUE(addQueue("mon_shared"));
     ASSERT_TRUE(window.waitForChange([](const PrinterChange& c) { return c.printerName == "mon_shared"; }));
@@ -100,7 +247,7 @@ TEST_F(MonitorTest, SharingIsAnAttributeChangeWithTheNewAttributes)
     removeQueue("mon_shared");
 }
 
-TEST_F(MonitorTest, StoppingAQueueIsAStatusChange)
+TEST_F(KORVANE_MONITOR_SUITE, StoppingAQueueIsAStatusChange)
 {
     ASSERT_TRUE(addQueue("mon_state"));
     ASSERT_TRUE(window.waitForChange([](const PrinterChange& c) { return c.printerName == "mon_state"; }));
@@ -113,7 +260,7 @@ TEST_F(MonitorTest, StoppingAQueueIsAStatusChange)
     removeQueue("mon_state");
 }
 
-TEST_F(MonitorTest, QueuedJobIsAJobCountChange)
+TEST_F(KORVANE_MONITOR_SUITE, QueuedJobIsAJobCountChange)
 {
     ASSERT_TRUE(addQueue("mon_jobs"));
     ASSERT_EQ(run("cupsdisable", {"mon_jobs"}), 0);
@@ -127,7 +274,7 @@ TEST_F(MonitorTest, QueuedJobIsAJobCountChange)
     removeQueue("mon_jobs");
 }
 
-TEST_F(MonitorTest, DeletedQueueIsReportedOnce)
+TEST_F(KORVANE_MONITOR_SUITE, DeletedQueueIsReportedOnce)
 {
     ASSERT_TRUE(addQueue("mon_deleted"));
     ASSERT_TRUE(window.waitForChange([](const PrinterChange& c) { return c.printerName == "mon_deleted"; }));
@@ -144,7 +291,7 @@ TEST_F(MonitorTest, DeletedQueueIsReportedOnce)
               1);
 }
 
-TEST_F(MonitorTest, RenameArrivesAsDeleteAndAdd)
+TEST_F(KORVANE_MONITOR_SUITE, RenameArrivesAsDeleteAndAdd)
 {
     ASSERT_TRUE(addQueue("mon_before"));
     ASSERT_TRUE(window.waitForChange([](const PrinterChange& c) { return c.printerName == "mon_before"; }));
@@ -159,7 +306,7 @@ TEST_F(MonitorTest, RenameArrivesAsDeleteAndAdd)
     removeQueue("mon_after");
 }
 
-TEST_F(MonitorTest, WindowHearsOnlyWhatItsMaskAsksFor)
+TEST_F(KORVANE_MONITOR_SUITE, WindowHearsOnlyWhatItsMaskAsksFor)
 {
     RecordingWindow installWindow(kInstallWindow);
     PrinterMonitor::instance().subscribe(installWindow.handle(), w::kChangeAddPrinter);
@@ -182,7 +329,7 @@ TEST_F(MonitorTest, WindowHearsOnlyWhatItsMaskAsksFor)
     removeQueue("mon_unsubscribed");
 }
 
-TEST_F(MonitorTest, SurvivesASchedulerRestartAndReportsWhatChangedMeanwhile)
+TEST_F(KORVANE_MONITOR_SUITE, SurvivesASchedulerRestartAndReportsWhatChangedMeanwhile)
 {
     ASSERT_TRUE(addQueue("mon_vanishes"));
     ASSERT_TRUE(window.waitForChange([](const PrinterChange& c) { return c.printerName == "mon_vanishes"; }));
@@ -216,4 +363,136 @@ TEST_F(MonitorTest, SurvivesASchedulerRestartAndReportsWhatChangedMeanwhile)
         return c.changed == w::kChangeAddPrinter && c.printerName == "mon_after_restart";
     }));
     removeQueue("mon_after_restart");
+}
+
+TEST_F(KORVANE_MONITOR_SUITE, JobMovedToAnotherQueueChangesBothCounts)
+{
+    ASSERT_TRUE(addQueue("mon_move_from"));
+    ASSERT_TRUE(addQueue("mon_move_to"));
+    ASSERT_EQ(run("cupsdisable", {"mon_move_from"}), 0);
+    ASSERT_EQ(run("cupsdisable", {"mon_move_to"}), 0);
+    QByteArray output;
+    ASSERT_EQ(run("lp", {"-d", "mon_move_from", "/etc/hostname"}, &output), 0);
+    const QString job = QString::fromUtf8(output).section(' ', 3, 3);
+    ASSERT_TRUE(job.startsWith("mon_move_from-")) << output.toStdString();
+    ASSERT_TRUE(window.waitForChange([](const PrinterChange& c) {
+        return c.printerName == "mon_move_from" && c.cjobs == 1;
+    }));
+    pause(500);
+    window.clear();
+
+    // A move raises no printer event, only a job configuration change.
+    ASSERT_EQ(run("lpmove", {job, "mon_move_to"}), 0);
+    ASSERT_TRUE(window.waitForChange([](const PrinterChange& c) { return c.printerName == "mon_move_to"; }));
+    ASSERT_TRUE(window.waitForChange([](const PrinterChange& c) { return c.printerName == "mon_move_from"; }));
+    pause(1000);
+    const std::vector<PrinterChange> changes = window.changes();
+    ASSERT_EQ(changes.size(), 2u) << describe(changes);
+    for (const PrinterChange& change : changes) {
+        const bool to = change.printerName == "mon_move_to";
+        EXPECT_EQ(change.changed, w::kChangeSetPrinter);
+        EXPECT_EQ(change.notifyFields, std::vector<std::uint32_t>{w::kFieldCJobs});
+        EXPECT_EQ(change.cjobs, to ? 1u : 0u) << change.printerName.toStdString();
+        EXPECT_EQ(change.printerStatus, w::kStatusPaused);
+    }
+    removeQueue("mon_move_from");
+    removeQueue("mon_move_to");
+}
+
+TEST_F(KORVANE_MONITOR_SUITE, DefaultChosenInAnotherProgramArrivesWithTheRegularFullReading)
+{
+    // lpoptions -d writes a file and tells the scheduler nothing.
+    window.clear();
+    ASSERT_TRUE(testsupport::writeFile(QDir::homePath() + "/.cups/lpoptions", "Default inkjet\n"));
+    // The regular full reading comes every 30 s, every 60 s with D-Bus.
+    EXPECT_TRUE(window.waitForChange([](const PrinterChange& c) { return c.printerName == "inkjet"; }, 75000));
+    EXPECT_TRUE(window.waitForChange([](const PrinterChange& c) { return c.printerName == "laser"; }, 5000));
+    pause(500);
+    const std::vector<PrinterChange> changes = window.changes();
+    ASSERT_EQ(changes.size(), 2u) << describe(changes);
+    for (const PrinterChange& change : changes) {
+        EXPECT_EQ(change.changed, w::kChangeSetPrinter);
+        EXPECT_EQ(change.notifyFields, std::vector<std::uint32_t>{w::kFieldAttributes});
+        EXPECT_EQ(bool(change.attributes & w::kAttributeDefault), change.printerName == "inkjet");
+    }
+}
+
+TEST_F(KORVANE_MONITOR_SUITE, FullSubscriptionTableMeansReadingWithoutOneNotALostScheduler)
+{
+    PrinterMonitor::instance().unsubscribe(window.handle());
+    PrinterMonitor::instance().stop();
+    ASSERT_TRUE(fillSubscriptionTable());
+    window.clear();
+    startMonitor();
+    EXPECT_EQ(PrinterMonitor::instance().notificationMethod(), "poll");
+
+    // The first reading was taken: a new queue is an addition.
+    ASSERT_TRUE(addQueue("mon_unsubscribed_add"));
+    EXPECT_TRUE(window.waitForChange(
+        [](const PrinterChange& c) {
+            return c.changed == w::kChangeAddPrinter && c.printerName == "mon_unsubscribed_add";
+        },
+        15000));
+    // lpadmin adds, then enables: a reading may fall in between. Past the
+    // next reading the picture is settled.
+    pause(4000);
+    window.clear();
+    ASSERT_EQ(run("cupsdisable", {"mon_unsubscribed_add"}), 0);
+    EXPECT_TRUE(window.waitForChange(
+        [](const PrinterChange& c) {
+            return c.changed == w::kChangeSetPrinter && c.printerName == "mon_unsubscribed_add" &&
+                   c.notifyFields == std::vector<std::uint32_t>{w::kFieldStatus} &&
+                   c.printerStatus == w::kStatusPaused;
+        },
+        15000));
+    EXPECT_EQ(window.changes().size(), 1u) << describe(window.changes());
+
+    // Room again: it subscribes at its next attempt and hears of changes as usual.
+    emptySubscriptionTable();
+    EXPECT_TRUE(testsupport::waitFor(
+        [] { return PrinterMonitor::instance().notificationMethod() == expectedMethod(); }, std::chrono::seconds(60)));
+    window.clear();
+    ASSERT_TRUE(removeQueue("mon_unsubscribed_add"));
+    EXPECT_TRUE(window.waitForChange([](const PrinterChange& c) {
+        return c.changed == w::kChangeDeletePrinter && c.printerName == "mon_unsubscribed_add";
+    }));
+    pause(500);
+    EXPECT_EQ(window.changes().size(), 1u) << describe(window.changes());
+    for (const PrinterChange& change : window.changes())
+        EXPECT_FALSE(isServerUnknown(change)) << change.printerName.toStdString();
+}
+
+TEST_F(KORVANE_MONITOR_SUITE, SubscriptionCancelledFromOutsideWithTheTableFullKeepsWatching)
+{
+    ASSERT_TRUE(fillSubscriptionTable());
+    std::vector<int> ours;
+    for (const auto& [id, user] : subscriptions())
+        if (user != kFillerUser)
+            ours.push_back(id);
+    ASSERT_EQ(ours.size(), 1u);
+    window.clear();
+    {
+        // Someone else takes the place at once.
+        http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, HTTP_ENCRYPTION_IF_REQUESTED, 1,
+                                    10000, nullptr);
+        ASSERT_NE(http, nullptr);
+        EXPECT_TRUE(cancelSubscription(http, ours.front()));
+        EXPECT_TRUE(takeLastPlace(http));
+        httpClose(http);
+    }
+    EXPECT_TRUE(testsupport::waitFor([] { return PrinterMonitor::instance().notificationMethod() == "poll"; },
+                                     std::chrono::seconds(15)));
+    ASSERT_EQ(run("lpadmin", {"-p", "inkjet", "-L", "Room 2b"}), 0);
+    EXPECT_TRUE(window.waitForChange(
+        [](const PrinterChange& c) {
+            return c.changed == w::kChangeSetPrinter && c.printerName == "inkjet" &&
+                   c.notifyFields == std::vector<std::uint32_t>{w::kFieldAttributes} && c.printerStatus == 0;
+        },
+        15000));
+    pause(500);
+    // The scheduler answered all along: not one printer was "server unknown".
+    EXPECT_EQ(window.changes().size(), 1u) << describe(window.changes());
+    for (const PrinterChange& change : window.changes())
+        EXPECT_FALSE(isServerUnknown(change)) << change.printerName.toStdString();
+    run("lpadmin", {"-p", "inkjet", "-L", "Room 2"});
 }

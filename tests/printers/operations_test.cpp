@@ -25,6 +25,53 @@ bool hasJobNamed(const QString& queue, const QString& jobName)
     return false;
 }
 
+QString driverPpd()
+{
+    return qEnvironmentVariable("KORVANE_CUPS_BED_DIR") + "/ppd-cache/laserjet.ppd";
+}
+
+// The document-format of the unfinished jobs of a queue, as the scheduler
+// holds them.
+QStringList jobFormats(const QString& queue)
+{
+    ipp_t* request = ippNewRequest(IPP_OP_GET_JOBS);
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, "/printers/%s",
+                     queue.toUtf8().constData());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, "document-format");
+    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+    QStringList formats;
+    for (ipp_attribute_t* a = ippFindAttribute(response, "document-format", IPP_TAG_MIMETYPE); a;
+         a = ippFindNextAttribute(response, "document-format", IPP_TAG_MIMETYPE))
+        formats << QString::fromUtf8(ippGetString(a, 0, nullptr));
+    ippDelete(response);
+    return formats;
+}
+
+// The banner format the queue's filters take: cups-filters' PDF banner, else
+// the plain one of CUPS alone.
+QString bannerFormatOf(const QString& queue)
+{
+    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, "/printers/%s",
+                     queue.toUtf8().constData());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+                 "document-format-supported");
+    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+    QStringList formats;
+    if (ipp_attribute_t* a = ippFindAttribute(response, "document-format-supported", IPP_TAG_MIMETYPE))
+        for (int i = 0; i < ippGetCount(a); ++i)
+            formats << QString::fromUtf8(ippGetString(a, i, nullptr));
+    ippDelete(response);
+    for (const char* format : {"application/vnd.cups-pdf-banner", "application/vnd.cups-banner"})
+        if (formats.contains(format))
+            return format;
+    return {};
+}
+
 // Points libcups at another scheduler for the rest of the test.
 void useScheduler(const QString& server)
 {
@@ -34,18 +81,51 @@ void useScheduler(const QString& server)
 
 }  // namespace
 
-TEST(TestPage, ArrivesAsAJobNamedTestPage)
+TEST(TestPage, ArrivesAsAJobNamedTestPageInTheBannerFormat)
 {
-    ASSERT_TRUE(addQueue("testpage_sink"));
+    ASSERT_TRUE(addQueue("testpage_sink", {"-P", driverPpd()}));
     ASSERT_EQ(run("cupsdisable", {"testpage_sink"}), 0);
     EXPECT_EQ(printTestPage("testpage_sink", ""), 0);
     EXPECT_TRUE(hasJobNamed("testpage_sink", "Test Page"));
+    // Named, not left to the scheduler's guess from the file.
+    const QString banner = bannerFormatOf("testpage_sink");
+    ASSERT_FALSE(banner.isEmpty());
+    EXPECT_EQ(jobFormats("testpage_sink"), QStringList{banner});
     removeQueue("testpage_sink");
 }
 
 TEST(TestPage, DriverQueueAcceptsItToo)
 {
     EXPECT_EQ(printTestPage("laser", ""), 0);
+}
+
+TEST(TestPage, PrinterWithoutADriverGetsNoTemplateText)
+{
+    // A raw queue would pass the template to the device as it is.
+    ASSERT_TRUE(addQueue("testpage_raw"));
+    ASSERT_EQ(run("cupsdisable", {"testpage_raw"}), 0);
+    EXPECT_EQ(printTestPage("testpage_raw", ""), 1797);
+    EXPECT_TRUE(listPrinterJobs("testpage_raw").empty());
+    EXPECT_EQ(printTestPage("raw", ""), 1797);
+    removeQueue("testpage_raw");
+}
+
+TEST(TestPage, ClassWithAPrinterWithoutADriverIsRefusedToo)
+{
+    ASSERT_TRUE(addQueue("testpage_member_raw"));
+    ASSERT_TRUE(addQueue("testpage_member_driver", {"-P", driverPpd()}));
+    ASSERT_EQ(run("lpadmin", {"-p", "testpage_member_driver", "-c", "testpage_mixed"}), 0);
+    ASSERT_EQ(run("lpadmin", {"-p", "testpage_member_driver", "-c", "testpage_drivers"}), 0);
+    ASSERT_EQ(run("lpadmin", {"-p", "testpage_member_raw", "-c", "testpage_mixed"}), 0);
+    // A new class rejects jobs until told otherwise.
+    ASSERT_EQ(run("cupsaccept", {"testpage_drivers"}), 0);
+    ASSERT_EQ(run("cupsaccept", {"testpage_mixed"}), 0);
+    ASSERT_EQ(run("cupsdisable", {"testpage_drivers"}), 0);
+    EXPECT_EQ(printTestPage("testpage_mixed", ""), 1797);
+    EXPECT_EQ(printTestPage("testpage_drivers", ""), 0);
+    EXPECT_TRUE(hasJobNamed("testpage_drivers", "Test Page"));
+    for (const char* name : {"testpage_mixed", "testpage_drivers", "testpage_member_raw", "testpage_member_driver"})
+        removeQueue(name);
 }
 
 TEST(TestPage, MissingTestPageFileIsFileNotFound)
@@ -104,7 +184,8 @@ TEST(BadNames, EveryCommandAnswersItsErrorValue)
                              QStringLiteral("\"; touch /tmp/korvane-pwned; \""),
                              QStringLiteral("../../etc/passwd"),
                              QStringLiteral("two\nlines"),
-                             QString::fromUtf8("\xff\xfe\xfd")};
+                             QStringLiteral("del\x7f"),
+                             QStringLiteral("ascii space")};
     for (const QString& name : names) {
         SCOPED_TRACE(name.left(30).toStdString());
         EXPECT_EQ(printTestPage(name, ""), 1801);
@@ -122,9 +203,36 @@ TEST(BadNames, EveryCommandAnswersItsErrorValue)
 
 TEST(BadNames, UnknownPrinterIsInvalidPrinterName)
 {
-    EXPECT_EQ(printTestPage("no-such-queue", ""), 1801);
-    EXPECT_EQ(deletePrinter("no-such-queue", ""), 1801);
-    EXPECT_EQ(sharePrinter("no-such-queue", "", true), 1801);
+    // Undecodable bytes arrive as U+FFFD, a character CUPS accepts in names.
+    for (const QString& name : {QStringLiteral("no-such-queue"), QString::fromUtf8("\xff\xfe\xfd")}) {
+        EXPECT_EQ(printTestPage(name, ""), 1801);
+        EXPECT_EQ(deletePrinter(name, ""), 1801);
+        EXPECT_EQ(sharePrinter(name, "", true), 1801);
+        EXPECT_EQ(getPrinterInfo(name)["code"].toInt(), 1801);
+        EXPECT_FALSE(setDefaultPrinter(name, ""));
+    }
+}
+
+TEST(Names, QueueNamedWithNonAsciiSpacesWorksLikeAnyOther)
+{
+    // What CUPS accepts is ours to accept: a no-break space and an
+    // ideographic space are ordinary characters in a queue name.
+    const QString names[] = {QString("front") + QChar(0xA0) + "desk", QString("2F") + QChar(0x3000) + "copier"};
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.toStdString());
+        ASSERT_TRUE(addQueue(name, {"-P", driverPpd()}));
+        EXPECT_TRUE(listingByName().contains(name));
+        const QJsonObject info = getPrinterInfo(name);
+        EXPECT_EQ(info["code"].toInt(), 0);
+        EXPECT_EQ(info["info"].toObject()["printerName"].toString(), name);
+        EXPECT_EQ(sharePrinter(name, "", true), 0);
+        EXPECT_TRUE(listingByName()[name].toObject()["isShare"].toBool());
+        ASSERT_EQ(run("cupsdisable", {name}), 0);
+        EXPECT_EQ(printTestPage(name, ""), 0);
+        EXPECT_TRUE(hasJobNamed(name, "Test Page"));
+        EXPECT_EQ(deletePrinter(name, ""), 0);
+        EXPECT_FALSE(queueExists(name));
+    }
 }
 
 TEST(SchedulerDown, ListingIsEmptyAndCommandsSayServerUnavailable)
