@@ -279,7 +279,22 @@
     return { ok: false, key: 'op.failed', code: result };
   }
 
+  // The answer of "checkPrinterSpool" (a service state) says the print
+  // service is not serving: stopped, stopping, or no scheduler at all.
+  // Starting counts as serving: its list follows in a moment.
+  function serviceDown(state) {
+    return state === 1 || state === 3 || state === -1;
+  }
+
+  // Whether a change report may come from a scheduler that went away: the
+  // change monitor marks every queue "server unknown" then.
+  function changeSaysServerGone(change) {
+    return !!change && typeof change === 'object' && common.hasBit(change.dwPrinterStatus, 0x800000);
+  }
+
   return {
+    serviceDown: serviceDown,
+    changeSaysServerGone: changeSaysServerGone,
     STATUS_BITS: STATUS_BITS,
     ATTRIBUTE_BITS: ATTRIBUTE_BITS,
     FIELD: FIELD,
