@@ -375,23 +375,26 @@
       var k = Number(kind.value) || 0;
       ui.notice(noticeNode, 'busy', { key: 'add.opening' });
       ui.defer(function () {
-        K.call('addPrinter', windowHandle(), k);
-        ui.outcome(noticeNode, model.operationOutcome('addPrinter'), []);
+        ui.outcome(noticeNode, model.operationOutcome('addPrinter', K.call('addPrinter', windowHandle(), k)), []);
       });
     } }), 'addPrinter');
-    var manager = el('select', { id: 'manager-kind', 'aria-labelledby': 'manager-label' }, [
-      el('option', { value: '0', i18n: 'manager.kind0' }), el('option', { value: '1', i18n: 'manager.kind1' }),
-      el('option', { value: '2', i18n: 'manager.kind2' })]);
+    var manager = el('select', { id: 'manager-kind', 'aria-labelledby': 'manager-label' });
+    var choices = K.available('getManagerTool')
+      ? model.managerChoices(function (kind) { return K.call('getManagerTool', kind); })
+      : ['manager.kind0', 'manager.kind1', 'manager.kind2'].map(function (key, kind) { return { kind: kind, key: key, args: [] }; });
+    choices.forEach(function (c) {
+      manager.appendChild(el('option', { value: String(c.kind), i18n: c.key, args: c.args }));
+    });
+    if (!choices.length) {
+      manager.appendChild(el('option', { value: '', i18n: 'manager.none' }));
+      manager.disabled = true;
+    }
     var open = ui.needs(el('button', { type: 'button', id: 'manager-open', i18n: 'manager.go', onclick: function () {
       var k = Number(manager.value) || 0;
       var result = K.call('openManager', windowHandle(), k);
-      var outcome = model.operationOutcome('openManager', result);
-      if (!outcome.ok && K.available('checkMMCExists') && k < 2 && K.call('checkMMCExists', k) === false) {
-        ui.notice(noticeNode, 'error', [{ key: 'manager.missing' }].concat(ui.errorParts(result)));
-        return;
-      }
-      ui.outcome(noticeNode, outcome, []);
+      ui.outcome(noticeNode, model.operationOutcome('openManager', result), []);
     } }), 'openManager');
+    if (!choices.length) open.disabled = true;
     watchNodes.select = el('select', { id: 'install-monitor-device', 'aria-labelledby': 'install-monitor-label' });
     watchNodes.open = ui.needs(el('button', { type: 'button', id: 'install-monitor-open', i18n: 'monitor.open', onclick: function () {
       watchUsbPrinter(watchNodes.select.value, noticeNode);
