@@ -99,3 +99,17 @@ test('a missing tool is not "reinstall Korvane", in either language', () => {
     assert.doesNotMatch(zh[key], /重新安装 Korvane/, key);
   }
 });
+
+test('counts read as a person would write them, in both languages', () => {
+  const program = fakeProgram({});
+  const page = loadPage('index.html', { natives: program.natives });
+  page.advance(100);
+  assert.equal(page.window.Korvane.t('printer.jobs', 1), '1 document waiting to print.');
+  assert.equal(page.window.Korvane.t('printer.jobs', 2), '2 documents waiting to print.');
+  assert.equal(page.window.Korvane.t('search.finished', 1), 'Search finished: 1 printer found.');
+  assert.equal(page.window.Korvane.t('repair.doneButStill', 1), 'The repair ran, but 1 check still shows a problem.');
+  page.window.Korvane.i18n.setLanguage('zh');
+  assert.equal(page.window.Korvane.t('printer.jobs', 1), '有 1 个文档等待打印。');
+  const en = require('../../html/js/lang/en.js');
+  Object.keys(en).forEach((key) => assert.doesNotMatch(en[key], /\(s\)/, key));
+});
