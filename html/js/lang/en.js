@@ -443,6 +443,7 @@
   'about.appType': 'Application type',
   'about.country': 'Country id',
   'about.kernel': 'System version',
+  'about.systemVersion': '{0}, kernel {1}',
   'about.version': 'Program version',
   'about.machine': 'Machine id',
   'about.program': 'Program file',

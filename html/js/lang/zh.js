@@ -443,6 +443,7 @@
   'about.appType': '应用类型',
   'about.country': '国家代码',
   'about.kernel': '系统版本',
+  'about.systemVersion': '{0}，内核 {1}',
   'about.version': '程序版本',
   'about.machine': '设备标识',
   'about.program': '程序文件',
