@@ -183,7 +183,8 @@
   function details(p) {
     var caps = model.capabilities(p);
     var dl = el('dl', { 'class': 'facts' });
-    fact(dl, 'printer.driver', p.driverName);
+    if (model.isClass(p)) fact(dl, 'printer.kind', 'printer.classKind', []);
+    else fact(dl, 'printer.driver', p.driverName);
     fact(dl, 'printer.port', p.portName);
     fact(dl, 'printer.location', p.location);
     fact(dl, 'printer.comment', p.comment);
@@ -206,6 +207,7 @@
 
   function card(p) {
     var tags = el('span', { 'class': 'tags' });
+    if (model.isClass(p)) tags.appendChild(el('span', { 'class': 'tag strong', i18n: 'attr.class' }));
     if (p.isDefault) tags.appendChild(el('span', { 'class': 'tag strong', i18n: 'attr.default' }));
     model.decodeAttributes(p.attributes).forEach(function (key) {
       if (key === 'attr.default' || key === 'attr.shared' || key === 'attr.network' || key === 'attr.local') return;

@@ -99,6 +99,9 @@ TEST_F(PrintersPanel, theListShowsTheSampleQueuesAndATestPageReachesItsQueue)
     EXPECT_TRUE(tags(QStringLiteral("laser")).contains(QStringLiteral("Default")));
     EXPECT_TRUE(tags(QStringLiteral("laser")).contains(QStringLiteral("Shared")));
     EXPECT_FALSE(tags(QStringLiteral("inkjet")).contains(QStringLiteral("Default")));
+    // The scheduler's class is marked as one; printers are not.
+    EXPECT_TRUE(tags(QStringLiteral("office")).contains(QStringLiteral("Printer class")));
+    EXPECT_FALSE(tags(QStringLiteral("laser")).contains(QStringLiteral("Printer class")));
     const QJsonObject stopped = card(QStringLiteral("stopped"));
     EXPECT_TRUE(stopped.value(QStringLiteral("status")).toString().contains(QStringLiteral("Paused")))
         << QJsonDocument(stopped).toJson().toStdString();

@@ -49,3 +49,19 @@ test('words in table cells are not broken, and a click draws no focus ring', () 
     assert.match(line, /^(\.skip:focus|#panels:focus, section:focus) /, line);
   });
 });
+
+test('a printer class is marked as a class', () => {
+  const page = loadPage('index.html', { natives: fakeProgram({}).natives });
+  page.advance(100);
+  page.window.enumPrinterCbkByCpp(JSON.stringify([
+    { printerName: 'office', driverName: 'Local Printer Class', portName: 'file:///dev/null', isLocal: true },
+    { printerName: 'laser', driverName: 'HP LaserJet Series PCL 4/5', isLocal: true }]));
+  page.window.enumPrinterCbkByCpp('[]');
+  page.advance(0);
+  const card = (name) => page.byId('printers-list').querySelectorAll('article').find((a) => a.getAttribute('data-printer') === name);
+  assert.match(card('office').textContent, /Printer class/);
+  assert.match(card('office').textContent, /first free printer of the class/);
+  assert.doesNotMatch(card('office').textContent, /Local Printer Class/);
+  assert.doesNotMatch(card('laser').textContent, /Printer class/);
+  assert.match(card('laser').textContent, /HP LaserJet/);
+});

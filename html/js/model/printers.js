@@ -306,6 +306,12 @@
     return { ok: false, key: 'op.failed', code: result };
   }
 
+  // A printer class (a CUPS queue that hands each job to a free member): the
+  // scheduler gives classes this make and model.
+  function isClass(printer) {
+    return !!printer && /^(Local|Remote) Printer Class$/.test(printer.driverName || '');
+  }
+
   // The answer of "checkPrinterSpool" (a service state) says the print
   // service is not serving: stopped, stopping, or no scheduler at all.
   // Starting counts as serving: its list follows in a moment.
@@ -321,6 +327,7 @@
 
   return {
     serviceDown: serviceDown,
+    isClass: isClass,
     changeSaysServerGone: changeSaysServerGone,
     STATUS_BITS: STATUS_BITS,
     ATTRIBUTE_BITS: ATTRIBUTE_BITS,
