@@ -248,7 +248,9 @@ void MainBlkWindow::loginReport()
     const online::User& user = online::User::instance();
     callPage(QStringLiteral("userLoginByCpp"), QJsonArray{user.isLogined(), user.record().nickname});
     m_pageReady = true;
-    if (m_configReceived)
+    // The standard edition's switches are constants: they need no answer of
+    // the back end, which only the international edition asks for them.
+    if (m_configReceived || !i18n::International::instance().isInternational())
         settingsReport();
 }
 
@@ -274,7 +276,7 @@ bool MainBlkWindow::notifySetting(bool showContactUS, bool showManual, bool show
 void MainBlkWindow::onConfigReceived()
 {
     m_configReceived = true;
-    if (m_pageReady)
+    if (m_pageReady && i18n::International::instance().isInternational())
         settingsReport();
 }
 

@@ -93,9 +93,10 @@ void MainBlkWindow::bindPrinterCommands()
                                                    webui::jsargs::toBool(webui::jsargs::at(args, 2))));
     });
     bindCommand(QStringLiteral("addPrinter"), 2, [](const QJsonArray& args) {
-        PrinterAPI::addPrinter(webui::jsargs::toHandle(webui::jsargs::at(args, 0)), intArg(args, 1));
-        return undefined();
+        return QJsonValue(PrinterAPI::addPrinter(webui::jsargs::toHandle(webui::jsargs::at(args, 0)), intArg(args, 1)));
     });
+    bindCommand(QStringLiteral("getManagerTool"), 1,
+                [](const QJsonArray& args) { return QJsonValue(PrinterAPI::managerTool(intArg(args, 0))); });
     bindCommand(QStringLiteral("openManager"), 2, [](const QJsonArray& args) {
         if (args.size() < 2)
             return QJsonValue(qint64(PrinterAPI::win32printer::kOpenManagerMissingArgument));

@@ -223,14 +223,29 @@ int viewPrintQueue(const QString& printerName, const QString&)
                            QStringLiteral("/printers/") + escapedName(printerName) + QStringLiteral("?which_jobs=all"));
 }
 
-void addPrinter(webui::WindowHandle, int kind)
+int addPrinter(webui::WindowHandle, int kind)
 {
     // Local, network and manual wizards and the connect dialog are one
     // wizard on this desktop.
     if (kind < 0 || kind > 3)
-        return;
-    if (!startPrinterTool(View::AddPrinter, QString()))
-        openInBrowser(webBase() + QStringLiteral("/admin/?op=add-printer"));
+        return int(win32::kInvalidParameter);
+    if (startPrinterTool(View::AddPrinter, QString()) ||
+        openInBrowser(webBase() + QStringLiteral("/admin/?op=add-printer")))
+        return int(win32::kSuccess);
+    return int(win32::kFileNotFound);
+}
+
+QString managerTool(int kind)
+{
+    if (kind < 0 || kind > 2)
+        return QString();
+    for (const PrinterTool& tool : printerTools())
+        if (argumentsFor(tool, View::Manager) &&
+            !QStandardPaths::findExecutable(QString::fromLatin1(tool.program)).isEmpty())
+            return QString::fromLatin1(tool.program);
+    if (QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty())
+        return QString();
+    return kind == 0 ? QStringLiteral("web-admin") : QStringLiteral("web-printers");
 }
 
 int openManager(webui::WindowHandle, int kind)

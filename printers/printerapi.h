@@ -140,9 +140,10 @@ int sharePrinter(const QString& printerName, const QString& serverName, bool sha
 int showPrintPreferencesPage(const QString& printerName, const QString& serverName);
 int showPrinterPropertiesPage(const QString& printerName, const QString& serverName);
 int viewPrintQueue(const QString& printerName, const QString& serverName);
-// "addPrinter"(args[0] owner, args[1] kind 0..3): opens the add-printer tool;
-// other kinds do nothing. The page gets undefined.
-void addPrinter(webui::WindowHandle owner, int kind);
+// "addPrinter"(args[0] owner, args[1] kind 0..3): opens the add-printer tool,
+// else the scheduler's add page in the browser. 0 when one was started, 2 when
+// nothing could start, 87 for another kind.
+int addPrinter(webui::WindowHandle owner, int kind);
 // "openManager"(args[0] owner, args[1] kind): 0 print management, 1 devices,
 // 2 the printers list. 0, 2 when nothing could start, 87 for another kind;
 // the binding answers win32printer::kOpenManagerMissingArgument itself when
@@ -151,6 +152,11 @@ int openManager(webui::WindowHandle owner, int kind);
 // "checkMMCExists"(args[0] kind): whether the tool openManager would use for
 // that kind (0 or 1) is installed; false for other kinds.
 bool checkMMCExists(int kind);
+// "getManagerTool"(args[0] kind 0..2): what openManager(kind) would open on
+// this machine: the printer tool's program name ("system-config-printer",
+// "gnome-control-center"), "web-admin" or "web-printers" for the scheduler's
+// web pages in the browser, "" when nothing could start or for another kind.
+QString managerTool(int kind);
 // "installDriverPackage"(args[0] notice, args[1] path), bound with the main
 // window as owner. 3 when the file does not exist. A program (executable, or
 // named .run, .sh, .AppImage) is started at once and 0 returned; when it and

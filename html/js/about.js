@@ -96,7 +96,22 @@
     fact('about.version', K.call('baseSystemInfo', 0));
     fact('about.appType', K.call('appType'));
     fact('about.country', K.call('countryID'));
-    fact('about.kernel', K.call('kernelVersion'));
+    var decoration = K.call('kernelVersion');
+    var version = model.systemVersion(decoration, '');
+    var versionNode = null;
+    if (version && version.key) {
+      list.appendChild(el('dt', { i18n: 'about.kernel' }));
+      versionNode = el('dd', { id: 'about-system-version', i18n: version.key, args: version.args, title: String(decoration) });
+      list.appendChild(versionNode);
+      // The hardware summary names the system.
+      K.on('scanCbkByCpp', function (text) {
+        var summary = K.parseJson ? K.parseJson(text) : null;
+        var named = model.systemVersion(decoration, summary && typeof summary === 'object' ? summary.system : '');
+        if (named && named.key) ui.setText(versionNode, named.key, named.args);
+      });
+    } else {
+      fact('about.kernel', version ? version.text : decoration);
+    }
     fact('about.machine', K.call('getDeviceid'));
     fact('about.program', K.call('getModuleFileName'));
   }

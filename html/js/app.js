@@ -10,6 +10,9 @@
   function registerPanel(panel) { panels.push(panel); }
 
   function show(id, focusTab) {
+    // Each panel opens at its top, not where the last one was scrolled to.
+    var scroller = document.getElementById('panels');
+    if (scroller) scroller.scrollTop = 0;
     panels.forEach(function (p) {
       var selected = p.id === id;
       p.section.hidden = !selected;

@@ -13,11 +13,29 @@
   if (!dictionaries[current]) current = 'en';
 
   // t(key, arg0, arg1, ...) fills {0}, {1}, ... in the text.
+  // "{0:document|documents}": the first form when argument 0 is 1, else the second.
+  function pluralise(text, index, value) {
+    var marker = '{' + index + ':';
+    var start = text.indexOf(marker);
+    while (start >= 0) {
+      var end = text.indexOf('}', start);
+      var bar = text.indexOf('|', start);
+      if (end < 0 || bar < 0 || bar > end) break;
+      var form = Number(value) === 1 ? text.slice(start + marker.length, bar) : text.slice(bar + 1, end);
+      text = text.slice(0, start) + form + text.slice(end + 1);
+      start = text.indexOf(marker, start + form.length);
+    }
+    return text;
+  }
+
   function t(key) {
     var text = (dictionaries[current] && dictionaries[current][key]);
     if (text === undefined && dictionaries.en) text = dictionaries.en[key];
     if (text === undefined) text = key;
-    for (var i = 1; i < arguments.length; i++) text = text.split('{' + (i - 1) + '}').join(String(arguments[i]));
+    for (var i = 1; i < arguments.length; i++) {
+      text = text.split('{' + (i - 1) + '}').join(String(arguments[i]));
+      text = pluralise(text, i - 1, arguments[i]);
+    }
     return text;
   }
 

@@ -19,6 +19,13 @@
   var refreshTimer = 0;
   var listNode, noticeNode, countNode;
 
+  // The print service: while it does not answer, the list says nothing
+  // about the queues, so a banner with a Start button stands in for it here
+  // and wherever else a banner was asked for.
+  var serviceIsDown = false;
+  var serviceTimer = 0;
+  var banners = [];
+
   function changed() {
     listeners.forEach(function (fn) { try { fn(printers); } catch (e) { K.log('error', 'printers listener: ' + e); } });
   }
@@ -42,7 +49,7 @@
     waitTimer = global.setTimeout(function () {
       if (pending > 0) {
         pending = 0;
-        ui.notice(noticeNode, 'warn', [{ key: 'printers.slow' }, { key: 'advice.spoolerDown' }]);
+        if (!checkService()) ui.notice(noticeNode, 'warn', [{ key: 'printers.slow' }, { key: 'advice.spoolerDown' }]);
       }
     }, LIST_WAIT_MS);
     if (!loaded) ui.notice(noticeNode, 'busy', { key: 'printers.loading' });
@@ -74,11 +81,72 @@
       printers = model.mergePrinters(printers, list);
     }
     loaded = true;
+    // Queues come only from a scheduler that answers; an empty list may mean
+    // there is none.
+    if (printers.length) setServiceDown(false);
+    else if (pending === 0) checkService();
     render();
     changed();
   }
 
+  // Asks whether the print service runs; true when it does not.
+  function checkService() {
+    global.clearTimeout(serviceTimer);
+    if (!K.available('checkPrinterSpool')) return false;
+    var down = model.serviceDown(K.call('checkPrinterSpool'));
+    setServiceDown(down);
+    return down;
+  }
+
+  // One check for a burst of change reports (one per queue).
+  function scheduleServiceCheck() {
+    global.clearTimeout(serviceTimer);
+    serviceTimer = global.setTimeout(checkService, 300);
+  }
+
+  function setServiceDown(down) {
+    if (down === serviceIsDown) return;
+    serviceIsDown = down;
+    banners.forEach(function (b) {
+      b.node.hidden = !down;
+      if (down) ui.clear(b.notice);
+    });
+    render();
+    changed();
+    if (!down) refresh();
+  }
+
+  function startService(banner) {
+    banner.start.disabled = true;
+    ui.notice(banner.notice, 'busy', { key: 'service.starting' });
+    ui.defer(function () {
+      var outcome = K.model.repair.toolOutcome(K.call('restartPrinterSpool'));
+      banner.start.disabled = false;
+      if (!outcome.ok) {
+        var parts = [{ key: outcome.key, args: [outcome.code] }];
+        if (outcome.code !== null && outcome.key === 'repair.failed.code') parts = parts.concat(ui.errorParts(outcome.code));
+        ui.notice(banner.notice, outcome.key === 'repair.dismissed' ? 'info' : 'error', parts);
+        return;
+      }
+      if (checkService()) ui.notice(banner.notice, 'error', { key: 'service.stillDown' });
+    });
+  }
+
+  // A banner for one panel: hidden while the service answers.
+  function serviceBanner(id) {
+    var banner = {};
+    banner.notice = el('div', { id: id + '-notice', 'aria-live': 'polite' });
+    banner.start = ui.needs(el('button', { type: 'button', id: id + '-start', 'class': 'primary', i18n: 'service.start',
+                                           onclick: function () { startService(banner); } }), 'restartPrinterSpool');
+    banner.node = el('div', { id: id, 'class': 'service-banner', role: 'alert', hidden: !serviceIsDown }, [
+      el('p', {}, [el('strong', { i18n: 'service.down' }), ' ', el('span', { i18n: 'service.downWhy' })]),
+      banner.start, banner.notice]);
+    banners.push(banner);
+    return banner.node;
+  }
+
   function onChange(change) {
+    if (model.changeSaysServerGone(change) || serviceIsDown) scheduleServiceCheck();
     var r = model.applyPrinterChange(printers, change);
     printers = r.list;
     if (r.removed) ui.notice(noticeNode, 'info', { key: 'printers.removed', args: [r.removed] });
@@ -115,7 +183,8 @@
   function details(p) {
     var caps = model.capabilities(p);
     var dl = el('dl', { 'class': 'facts' });
-    fact(dl, 'printer.driver', p.driverName);
+    if (model.isClass(p)) fact(dl, 'printer.kind', 'printer.classKind', []);
+    else fact(dl, 'printer.driver', p.driverName);
     fact(dl, 'printer.port', p.portName);
     fact(dl, 'printer.location', p.location);
     fact(dl, 'printer.comment', p.comment);
@@ -138,6 +207,7 @@
 
   function card(p) {
     var tags = el('span', { 'class': 'tags' });
+    if (model.isClass(p)) tags.appendChild(el('span', { 'class': 'tag strong', i18n: 'attr.class' }));
     if (p.isDefault) tags.appendChild(el('span', { 'class': 'tag strong', i18n: 'attr.default' }));
     model.decodeAttributes(p.attributes).forEach(function (key) {
       if (key === 'attr.default' || key === 'attr.shared' || key === 'attr.network' || key === 'attr.local') return;
@@ -168,6 +238,10 @@
     var focused = document.activeElement;
     var focus = focused && focused.getAttribute ? [focused.getAttribute('data-action'), focused.getAttribute('data-printer')] : null;
     ui.clear(listNode);
+    if (serviceIsDown) {
+      ui.setText(countNode, 'common.dots');
+      return;
+    }
     ui.setText(countNode, loaded ? 'printers.count' : 'common.dots', [printers.length]);
     if (loaded && !printers.length) {
       listNode.appendChild(el('p', { 'class': 'empty', i18n: 'printers.none' }));
@@ -303,23 +377,26 @@
       var k = Number(kind.value) || 0;
       ui.notice(noticeNode, 'busy', { key: 'add.opening' });
       ui.defer(function () {
-        K.call('addPrinter', windowHandle(), k);
-        ui.outcome(noticeNode, model.operationOutcome('addPrinter'), []);
+        ui.outcome(noticeNode, model.operationOutcome('addPrinter', K.call('addPrinter', windowHandle(), k)), []);
       });
     } }), 'addPrinter');
-    var manager = el('select', { id: 'manager-kind', 'aria-labelledby': 'manager-label' }, [
-      el('option', { value: '0', i18n: 'manager.kind0' }), el('option', { value: '1', i18n: 'manager.kind1' }),
-      el('option', { value: '2', i18n: 'manager.kind2' })]);
+    var manager = el('select', { id: 'manager-kind', 'aria-labelledby': 'manager-label' });
+    var choices = K.available('getManagerTool')
+      ? model.managerChoices(function (kind) { return K.call('getManagerTool', kind); })
+      : ['manager.kind0', 'manager.kind1', 'manager.kind2'].map(function (key, kind) { return { kind: kind, key: key, args: [] }; });
+    choices.forEach(function (c) {
+      manager.appendChild(el('option', { value: String(c.kind), i18n: c.key, args: c.args }));
+    });
+    if (!choices.length) {
+      manager.appendChild(el('option', { value: '', i18n: 'manager.none' }));
+      manager.disabled = true;
+    }
     var open = ui.needs(el('button', { type: 'button', id: 'manager-open', i18n: 'manager.go', onclick: function () {
       var k = Number(manager.value) || 0;
       var result = K.call('openManager', windowHandle(), k);
-      var outcome = model.operationOutcome('openManager', result);
-      if (!outcome.ok && K.available('checkMMCExists') && k < 2 && K.call('checkMMCExists', k) === false) {
-        ui.notice(noticeNode, 'error', [{ key: 'manager.missing' }].concat(ui.errorParts(result)));
-        return;
-      }
-      ui.outcome(noticeNode, outcome, []);
+      ui.outcome(noticeNode, model.operationOutcome('openManager', result), []);
     } }), 'openManager');
+    if (!choices.length) open.disabled = true;
     watchNodes.select = el('select', { id: 'install-monitor-device', 'aria-labelledby': 'install-monitor-label' });
     watchNodes.open = ui.needs(el('button', { type: 'button', id: 'install-monitor-open', i18n: 'monitor.open', onclick: function () {
       watchUsbPrinter(watchNodes.select.value, noticeNode);
@@ -343,6 +420,7 @@
         el('button', { type: 'button', id: 'printers-refresh', i18n: 'common.refresh', onclick: refresh })
       ]));
       section.appendChild(toolbar());
+      section.appendChild(serviceBanner('printers-service'));
       noticeNode = el('div', { id: 'printers-notice', 'aria-live': 'polite' });
       section.appendChild(noticeNode);
       listNode = el('div', { id: 'printers-list', role: 'list', 'aria-labelledby': 'tab-printers' });
@@ -368,6 +446,8 @@
     list: function () { return printers.slice(); },
     loaded: function () { return loaded; },
     refresh: refresh,
+    serviceDown: function () { return serviceIsDown; },
+    serviceBanner: serviceBanner,
     onChange: function (fn) { listeners.push(fn); }
   };
 })(this);

@@ -140,6 +140,7 @@
       section.appendChild(nodes.phase);
       nodes.notice = el('div', { id: 'search-notice', 'aria-live': 'polite' });
       section.appendChild(nodes.notice);
+      if (K.printers) section.appendChild(K.printers.serviceBanner('search-service'));
       nodes.count = el('h3', { id: 'search-count' });
       section.appendChild(nodes.count);
       nodes.rows = el('tbody', { id: 'search-results' });

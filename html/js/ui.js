@@ -56,8 +56,11 @@
   }
 
   // The words for a failed Win32 code: the system's text, the code, the advice.
+  // The system's texts are English: other languages show the code and the
+  // advice in their own words only.
   function errorParts(code) {
-    var systemText = K.call('formatMessage', code);
+    var english = !K.i18n || typeof K.i18n.language !== 'function' || K.i18n.language() === 'en';
+    var systemText = english ? K.call('formatMessage', code) : '';
     var d = common.describeError(code, typeof systemText === 'string' ? systemText : '');
     return [{ key: d.key, args: d.args }, { key: d.advice, args: [] }];
   }

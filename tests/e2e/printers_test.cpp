@@ -14,6 +14,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QWidget>
 
 namespace e2e {
@@ -98,6 +99,9 @@ TEST_F(PrintersPanel, theListShowsTheSampleQueuesAndATestPageReachesItsQueue)
     EXPECT_TRUE(tags(QStringLiteral("laser")).contains(QStringLiteral("Default")));
     EXPECT_TRUE(tags(QStringLiteral("laser")).contains(QStringLiteral("Shared")));
     EXPECT_FALSE(tags(QStringLiteral("inkjet")).contains(QStringLiteral("Default")));
+    // The scheduler's class is marked as one; printers are not.
+    EXPECT_TRUE(tags(QStringLiteral("office")).contains(QStringLiteral("Printer class")));
+    EXPECT_FALSE(tags(QStringLiteral("laser")).contains(QStringLiteral("Printer class")));
     const QJsonObject stopped = card(QStringLiteral("stopped"));
     EXPECT_TRUE(stopped.value(QStringLiteral("status")).toString().contains(QStringLiteral("Paused")))
         << QJsonDocument(stopped).toJson().toStdString();
@@ -195,6 +199,37 @@ TEST_F(PrintersPanel, aChangeByAnotherProgramReachesTheListFromTheMonitor)
 }
 
 // The picture of the main window in the README.
+// "Add" tells the truth: with no printer tool and no xdg-open on the PATH it
+// says nothing could be opened; with a stand-in printer tool it opens that.
+TEST_F(PrintersPanel, addPrinterSaysWhetherAnythingCouldBeOpened)
+{
+    QTemporaryDir tools;
+    ASSERT_TRUE(tools.isValid());
+    const QString notice = QStringLiteral("document.getElementById('printers-notice').textContent");
+    {
+        testsupport::ScopedEnv path("PATH", tools.path().toUtf8());
+        ASSERT_TRUE(click(QStringLiteral("add-printer-go")));
+        ASSERT_TRUE(waitForPage(QStringLiteral("!!document.querySelector('#printers-notice .notice.error')")))
+            << page(notice).toString().toStdString();
+        const QString said = page(notice).toString();
+        EXPECT_TRUE(said.startsWith(QStringLiteral("Nothing could be opened"))) << said.toStdString();
+        EXPECT_FALSE(said.contains(QStringLiteral("is opening"))) << said.toStdString();
+        EXPECT_FALSE(said.contains(QStringLiteral("reinstall"))) << said.toStdString();
+        screenshot(QStringLiteral("add-printer-no-tool"));
+    }
+    const QString marker = tools.filePath(QStringLiteral("ran"));
+    const QString tool = tools.filePath(QStringLiteral("system-config-printer"));
+    ASSERT_TRUE(testsupport::writeFile(tool, "#!/bin/sh\necho \"$#\" > '" + marker.toUtf8() + "'\n"));
+    ASSERT_TRUE(QFile::setPermissions(tool, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    testsupport::ScopedEnv path("PATH", tools.path().toUtf8() + ":/usr/bin:/bin");
+    ASSERT_TRUE(click(QStringLiteral("add-printer-go")));
+    ASSERT_TRUE(waitForPage(QStringLiteral("!!document.querySelector('#printers-notice .notice.ok')")))
+        << page(notice).toString().toStdString();
+    EXPECT_TRUE(page(notice).toString().contains(QStringLiteral("add-printer window is opening")));
+    ASSERT_TRUE(testsupport::waitFor([&] { return QFile::exists(marker); }, std::chrono::seconds(20)));
+    EXPECT_EQ(testsupport::readFile(marker).trimmed(), QByteArray("0"));
+}
+
 TEST_F(PrintersPanel, readmeScreenshot)
 {
     // As a user first sees it: scrolled to the top, nothing focused.

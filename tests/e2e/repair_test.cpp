@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 
 namespace e2e {
@@ -178,6 +179,42 @@ TEST_F(DiagnoseAndRepair, RepairEverythingSaysWhatWouldBeLostAndRunsOnlyOnYes)
     EXPECT_EQ(check(QStringLiteral("queue:stopped")).value(QStringLiteral("level")), QJsonValue(QStringLiteral("ok")));
     EXPECT_EQ(check(QStringLiteral("queue:laser")).value(QStringLiteral("level")), QJsonValue(QStringLiteral("ok")));
     screenshot(QStringLiteral("repair-all-done"));
+}
+
+// The scheduler stops while the program runs: the Printers panel and the
+// search results show one banner instead of every queue's "server unknown";
+// its Start button restarts the scheduler (the repair tool with the bed's
+// start command) and the list comes back.
+TEST_F(DiagnoseAndRepair, StoppedPrintServiceShowsOneBannerAndStartBringsTheListBack)
+{
+    showPanel(QStringLiteral("printers"));
+    ASSERT_TRUE(waitForPage(QStringLiteral("document.querySelectorAll('#printers-list article.printer').length > 0")));
+    EXPECT_EQ(page(QStringLiteral("document.getElementById('printers-service').hidden")), QJsonValue(true));
+
+    QProcess bedScript;
+    bedScript.start(testsupport::sourceDir() + QStringLiteral("/tests/testbeds/cups/bed"),
+                    {QStringLiteral("stop"), bedDir(bed)});
+    ASSERT_TRUE(bedScript.waitForFinished(60000));
+    ASSERT_EQ(bedScript.exitCode(), 0) << bedScript.readAllStandardError().toStdString();
+
+    ASSERT_TRUE(waitForPage(QStringLiteral("!document.getElementById('printers-service').hidden")));
+    EXPECT_EQ(page(QStringLiteral("document.querySelector('#printers-service strong').textContent")),
+              QJsonValue(QStringLiteral("The print service is not running.")));
+    EXPECT_EQ(page(QStringLiteral("document.querySelectorAll('#printers-list article.printer').length")), QJsonValue(0));
+    const QString list = page(QStringLiteral("document.getElementById('printers-list').textContent")).toString();
+    EXPECT_FALSE(list.contains(QStringLiteral("Print server unknown"))) << list.toStdString();
+    EXPECT_FALSE(list.contains(QStringLiteral("No printers are installed"))) << list.toStdString();
+    EXPECT_EQ(page(QStringLiteral("document.getElementById('search-service').hidden")), QJsonValue(false));
+    screenshot(QStringLiteral("service-stopped"));
+
+    ASSERT_TRUE(click(QStringLiteral("printers-service-start")));
+    ASSERT_TRUE(waitForPage(QStringLiteral("document.getElementById('printers-service').hidden"
+                                           " && document.querySelectorAll('#printers-list article.printer').length > 0"),
+                            std::chrono::seconds(120)))
+        << page(QStringLiteral("document.getElementById('printers-service').textContent")).toString().toStdString();
+    EXPECT_EQ(page(QStringLiteral("document.getElementById('search-service').hidden")), QJsonValue(true));
+    EXPECT_TRUE(QFile::exists(bedDir(bed) + QStringLiteral("/cups.sock")));
+    screenshot(QStringLiteral("service-started"));
 }
 
 }  // namespace

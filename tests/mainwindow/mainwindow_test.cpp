@@ -5,6 +5,7 @@
 
 #include "devicetree/devicetree.h"
 #include "discovery/printersearcherthread.h"
+#include "i18n/international.h"
 #include "online/user.h"
 #include "printers/printerapi.h"
 
@@ -97,22 +98,29 @@ TEST_F(MainWindowTest, UsbDeviceReportTakesOwnershipOfTreeAndList)
     EXPECT_TRUE(callsOf("notifyUsbPrinterByCpp2").isEmpty());
 }
 
-TEST_F(MainWindowTest, SettingsFollowTheLoginReportWhicheverArrivesFirst)
+TEST_F(MainWindowTest, StandardEditionSendsTheSettingsRightAfterTheLoginReport)
 {
-    // Page first, configuration later.
-    EXPECT_EQ(command("eMsg('loadedjs')"), QJsonValue(true));
-    ASSERT_TRUE(waitForCall("userLoginByCpp"));
-    EXPECT_TRUE(callsOf("notifySettingByCpp").isEmpty());
+    // No configuration from the back end at all: the switches are constants.
+    ASSERT_FALSE(i18n::International::instance().isInternational());
     std::optional<bool> answer;
     QObject::connect(window, &MainBlkWindow::settingAnswered, [&answer](bool value) { answer = value; });
-    window->onConfigReceived();
+    EXPECT_EQ(command("eMsg('loadedjs')"), QJsonValue(true));
     ASSERT_TRUE(waitForCall("notifySettingByCpp"));
     EXPECT_EQ(callsOf("notifySettingByCpp")[0].toArray(), QJsonArray({"notifySettingByCpp", "printer", true, true, true}));
+    QStringList order;
+    for (const QJsonValue& call : allCalls())
+        order << call.toArray()[0].toString();
+    EXPECT_EQ(order.indexOf("userLoginByCpp") + 1, order.indexOf("notifySettingByCpp"));
     EXPECT_TRUE(testsupport::waitFor([&] { return answer.has_value(); }));
     EXPECT_TRUE(*answer);
     const QJsonArray login = callsOf("userLoginByCpp")[0].toArray();
     EXPECT_EQ(login.size(), 3);
     EXPECT_EQ(login[1], QJsonValue(false));
+
+    // A configuration arriving later changes nothing the page was told.
+    window->onConfigReceived();
+    command("1");
+    EXPECT_EQ(callsOf("notifySettingByCpp").size(), 1);
 }
 
 TEST_F(MainWindowTest, ConfigurationBeforeThePageGivesSettingsRightAfterLogin)
@@ -121,6 +129,7 @@ TEST_F(MainWindowTest, ConfigurationBeforeThePageGivesSettingsRightAfterLogin)
     EXPECT_TRUE(callsOf("notifySettingByCpp").isEmpty()) << "the page is not ready yet";
     command("eMsg('loadedjs')");
     ASSERT_TRUE(waitForCall("notifySettingByCpp"));
+    EXPECT_EQ(callsOf("notifySettingByCpp").size(), 1);
     QStringList order;
     for (const QJsonValue& call : allCalls())
         order << call.toArray()[0].toString();

@@ -81,8 +81,47 @@ TEST(PrinterTool, NothingToStartIsFileNotFound)
     testsupport::ScopedEnv path("PATH", fakes.dir().toUtf8());
     EXPECT_EQ(showPrinterPropertiesPage("laser", ""), 2);
     EXPECT_EQ(openManager(kOwner, 1), 2);
+    EXPECT_EQ(addPrinter(kOwner, 0), 2);
     EXPECT_FALSE(checkMMCExists(0));
     EXPECT_FALSE(checkMMCExists(1));
+    for (int kind : {0, 1, 2})
+        EXPECT_EQ(managerTool(kind), QString()) << kind;
+}
+
+TEST(PrinterTool, ManagerChoicesNameWhatOpensHere)
+{
+    {
+        DesktopWithout desktop;
+        desktop.fakes.add("xdg-open");
+        EXPECT_EQ(managerTool(0), "web-admin");
+        EXPECT_EQ(managerTool(1), "web-printers");
+        EXPECT_EQ(managerTool(2), "web-printers");
+        EXPECT_EQ(managerTool(3), QString());
+        EXPECT_EQ(managerTool(-1), QString());
+    }
+    {
+        DesktopWithout desktop;
+        desktop.fakes.add("xdg-open");
+        desktop.fakes.add("gnome-control-center");
+        for (int kind : {0, 1, 2})
+            EXPECT_EQ(managerTool(kind), "gnome-control-center") << kind;
+    }
+    {
+        DesktopWithout desktop;
+        desktop.fakes.add("gnome-control-center");
+        desktop.fakes.add("system-config-printer");
+        EXPECT_EQ(managerTool(1), "system-config-printer");
+    }
+}
+
+TEST(PrinterTool, AddPrinterWithoutAToolOpensTheSchedulersAddPage)
+{
+    DesktopWithout desktop;
+    desktop.fakes.add("xdg-open");
+    testsupport::ScopedEnv server("CUPS_SERVER", "/run/korvane-test/cups.sock");
+    EXPECT_EQ(addPrinter(kOwner, 1), 0);
+    ASSERT_TRUE(waitForRun(desktop.fakes, "xdg-open"));
+    EXPECT_EQ(desktop.fakes.argumentsOf("xdg-open"), QStringList{"http://localhost:631/admin/?op=add-printer"});
 }
 
 TEST(PrinterTool, ConsolesAndTheirCheck)
@@ -106,13 +145,13 @@ TEST(PrinterTool, AddPrinterKindsOpenTheWizardOthersNothing)
 {
     DesktopWithout desktop;
     desktop.fakes.add("system-config-printer");
-    addPrinter(kOwner, 7);
-    addPrinter(kOwner, -1);
+    EXPECT_EQ(addPrinter(kOwner, 7), 87);
+    EXPECT_EQ(addPrinter(kOwner, -1), 87);
     testsupport::waitFor([] { return false; }, std::chrono::milliseconds(300));
     EXPECT_FALSE(desktop.fakes.ran("system-config-printer"));
     for (int kind : {0, 1, 2, 3}) {
         QFile::remove(desktop.fakes.dir() + "/system-config-printer.args");
-        addPrinter(kOwner, kind);
+        EXPECT_EQ(addPrinter(kOwner, kind), 0) << kind;
         EXPECT_TRUE(waitForRun(desktop.fakes, "system-config-printer")) << kind;
     }
 }

@@ -252,34 +252,83 @@
   }
 
   // What an operation's answer means. Integer operations answer 0 or a Win32
-  // code; "setDefaultPrinter" answers a boolean; "addPrinter" answers nothing.
+  // code; "setDefaultPrinter" answers a boolean; "addPrinter" answers a code
+  // (a program that answers nothing started its tool without saying so).
+  // Operations that open a desktop tool answer 2 when there was none to start.
   var OPERATIONS = {
     printTestPage: { kind: 'code', ok: 'op.testPage.ok' },
     setDefaultPrinter: { kind: 'bool', ok: 'op.default.ok', fail: 'op.default.fail' },
     sharePrinter: { kind: 'code', ok: 'op.share.ok' },
     unsharePrinter: { kind: 'code', ok: 'op.unshare.ok' },
     deletePrinter: { kind: 'code', ok: 'op.delete.ok' },
-    viewPrintQueue: { kind: 'code', ok: 'op.queue.ok' },
-    showPrintPreferencesPage: { kind: 'code', ok: 'op.preferences.ok' },
-    showPrinterPropertiesPage: { kind: 'code', ok: 'op.properties.ok' },
-    openManager: { kind: 'code', ok: 'op.manager.ok' },
-    addPrinter: { kind: 'none', ok: 'op.add.ok' }
+    viewPrintQueue: { kind: 'code', ok: 'op.queue.ok', tool: true },
+    showPrintPreferencesPage: { kind: 'code', ok: 'op.preferences.ok', tool: true },
+    showPrinterPropertiesPage: { kind: 'code', ok: 'op.properties.ok', tool: true },
+    openManager: { kind: 'code', ok: 'op.manager.ok', tool: true },
+    addPrinter: { kind: 'code', ok: 'op.add.ok', tool: true, silentOk: true }
   };
+
+  // What "getManagerTool" names, as the words of a choice.
+  var MANAGER_TOOLS = {
+    'system-config-printer': 'manager.tool.systemConfigPrinter',
+    'gnome-control-center': 'manager.tool.gnome',
+    'web-admin': 'manager.tool.webAdmin',
+    'web-printers': 'manager.tool.webPrinters'
+  };
+
+  // The "Manage" choices of this machine: one per distinct thing that opens,
+  // from toolOf(kind) for kinds 0..2 ("getManagerTool"); nothing that cannot
+  // start is offered. Other program names are shown as they are, bounded.
+  function managerChoices(toolOf) {
+    var seen = {};
+    var out = [];
+    [0, 1, 2].forEach(function (kind) {
+      var tool = toolOf(kind);
+      if (typeof tool !== 'string' || !tool || seen[tool]) return;
+      seen[tool] = true;
+      out.push(MANAGER_TOOLS.hasOwnProperty(tool) ? { kind: kind, key: MANAGER_TOOLS[tool], args: [] }
+                                                  : { kind: kind, key: 'manager.tool.other', args: [tool.slice(0, 60)] });
+    });
+    return out;
+  }
 
   function operationOutcome(operation, result) {
     var op = OPERATIONS[operation];
     if (!op) return { ok: false, key: 'common.unavailable', code: null };
-    if (op.kind === 'none') return { ok: true, key: op.ok, code: null };
+    if (op.kind === 'none' || (op.silentOk && result === undefined)) return { ok: true, key: op.ok, code: null };
     if (op.kind === 'bool') {
       if (typeof result !== 'boolean') return { ok: false, key: 'common.unavailable', code: null };
       return { ok: result, key: result ? op.ok : op.fail, code: null };
     }
     if (typeof result !== 'number') return { ok: false, key: 'common.unavailable', code: null };
     if (result === 0) return { ok: true, key: op.ok, code: 0 };
+    if (op.tool && result === 2) return { ok: false, key: 'op.noTool', code: null };
     return { ok: false, key: 'op.failed', code: result };
   }
 
+  // A printer class (a CUPS queue that hands each job to a free member): the
+  // scheduler gives classes this make and model.
+  function isClass(printer) {
+    return !!printer && /^(Local|Remote) Printer Class$/.test(printer.driverName || '');
+  }
+
+  // The answer of "checkPrinterSpool" (a service state) says the print
+  // service is not serving: stopped, stopping, or no scheduler at all.
+  // Starting counts as serving: its list follows in a moment.
+  function serviceDown(state) {
+    return state === 1 || state === 3 || state === -1;
+  }
+
+  // Whether a change report may come from a scheduler that went away: the
+  // change monitor marks every queue "server unknown" then.
+  function changeSaysServerGone(change) {
+    return !!change && typeof change === 'object' && common.hasBit(change.dwPrinterStatus, 0x800000);
+  }
+
   return {
+    serviceDown: serviceDown,
+    isClass: isClass,
+    changeSaysServerGone: changeSaysServerGone,
     STATUS_BITS: STATUS_BITS,
     ATTRIBUTE_BITS: ATTRIBUTE_BITS,
     FIELD: FIELD,
@@ -295,6 +344,7 @@
     formatResolutions: formatResolutions,
     qualityKey: qualityKey,
     capabilities: capabilities,
-    operationOutcome: operationOutcome
+    operationOutcome: operationOutcome,
+    managerChoices: managerChoices
   };
 });

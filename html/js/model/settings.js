@@ -33,5 +33,19 @@
     return links;
   }
 
-  return { STARTUP_NAME: STARTUP_NAME, startupCommand: startupCommand, startupOutcome: startupOutcome, helpLinks: helpLinks };
+  // "kernelVersion" answers the platform as "Linux" + architecture + "." +
+  // kernel major.minor ("Linuxamd64.6.1"); with the system's own name (the
+  // hardware summary's "system") it reads "Debian GNU/Linux 12, kernel 6.1".
+  // Anything else is shown as it came.
+  function systemVersion(decoration, systemName) {
+    var raw = common.text(decoration, 120);
+    var m = /^Linux([A-Za-z0-9_]*)\.(\d{1,4}\.\d{1,4})$/.exec(raw);
+    if (!m) return raw ? { text: raw } : null;
+    var name = common.text(systemName, 120).trim();
+    if (!name || name.toLowerCase() === 'unknown') name = 'Linux';
+    return { key: 'about.systemVersion', args: [name, m[2]] };
+  }
+
+  return { STARTUP_NAME: STARTUP_NAME, startupCommand: startupCommand, startupOutcome: startupOutcome, helpLinks: helpLinks,
+           systemVersion: systemVersion };
 });
