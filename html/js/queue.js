@@ -145,7 +145,7 @@
       var actions = el('td', { 'class': 'job-actions' }, [
         job.held ? el('button', { type: 'button', 'data-action': 'releasePrinterJob', 'data-job': String(job.id),
                                   i18n: 'action.releaseJob', onclick: function () { jobOperation(p, job, 'releasePrinterJob'); } }) : null,
-        el('button', { type: 'button', 'data-action': 'cancelPrinterJob', 'data-job': String(job.id), 'class': 'danger',
+        el('button', { type: 'button', 'data-action': 'cancelPrinterJob', 'data-job': String(job.id),
                        i18n: 'action.cancelJob', onclick: function () { jobOperation(p, job, 'cancelPrinterJob'); } })
       ]);
       body.appendChild(el('tr', { 'data-job': String(job.id) }, [

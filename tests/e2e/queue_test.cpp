@@ -1,0 +1,141 @@
+// Managing a queue from its printer card in the real engine: pause and
+// resume, the documents waiting with one of them cancelled, and the
+// description and location edited; each checked at the scheduler.
+
+#include "e2efixture.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+namespace e2e {
+namespace {
+
+class QueueManagement : public EndToEnd {
+protected:
+    void SetUp() override
+    {
+        EndToEnd::SetUp();
+        if (HasFatalFailure())
+            return;
+        showPanel(QStringLiteral("printers"));
+        ASSERT_TRUE(waitForPage(QStringLiteral("Korvane.printers.loaded() && "
+                                               "!!document.querySelector('#printers-list article[data-printer=\"raw\"]')")));
+    }
+
+    QString cardText(const QString& printer)
+    {
+        return page(QStringLiteral("(function () { var c = document.querySelector('#printers-list article[data-printer=\"%1\"]');"
+                                   " return c ? c.textContent : ''; })()")
+                        .arg(printer))
+            .toString();
+    }
+    bool clickIn(const QString& printer, const QString& selector)
+    {
+        return clickSelector(QStringLiteral("#printers-list article[data-printer=\"%1\"] %2").arg(printer, selector));
+    }
+    bool hasButton(const QString& printer, const QString& action)
+    {
+        return page(QStringLiteral("!!document.querySelector('#printers-list article[data-printer=\"%1\"] "
+                                   "button[data-action=\"%2\"]')")
+                        .arg(printer, action))
+            .toBool();
+    }
+    QString noticeText() { return page(QStringLiteral("document.getElementById('printers-notice').textContent")).toString(); }
+    // The job ids of the rows in the card's document list.
+    QStringList rows(const QString& printer)
+    {
+        QStringList ids;
+        const QJsonArray list = page(QStringLiteral("Array.prototype.map.call(document.querySelectorAll("
+                                                    "'#printers-list article[data-printer=\"%1\"] tr[data-job]'),"
+                                                    " function (r) { return r.getAttribute('data-job'); })")
+                                         .arg(printer))
+                                    .toArray();
+        for (const QJsonValue& id : list)
+            ids << id.toString();
+        return ids;
+    }
+    int submit(const QString& queue, const QString& title)
+    {
+        int code = -1;
+        const QString out = cupsClient(bed, QStringLiteral("lp"),
+                                       {QStringLiteral("-d"), queue, QStringLiteral("-t"), title, QStringLiteral("/etc/hostname")},
+                                       &code);
+        EXPECT_EQ(code, 0) << out.toStdString();
+        const int at = out.indexOf(queue + QLatin1Char('-'));
+        return at < 0 ? 0 : out.mid(at + queue.size() + 1).section(QLatin1Char(' '), 0, 0).toInt();
+    }
+    bool schedulerSays(const QString& program, const QStringList& args, const QString& text)
+    {
+        return testsupport::waitFor([&] { return cupsClient(bed, program, args).contains(text); }, kPageWait);
+    }
+};
+
+TEST_F(QueueManagement, pauseResumeAndCancelOneDocument)
+{
+    const QString raw = QStringLiteral("raw");
+    ASSERT_TRUE(hasButton(raw, QStringLiteral("pausePrinter")));
+    ASSERT_TRUE(clickIn(raw, QStringLiteral("button[data-action=\"pausePrinter\"]")));
+    EXPECT_TRUE(testsupport::waitFor([&] { return noticeText().contains(QStringLiteral("“raw” is paused")); }, kPageWait))
+        << noticeText().toStdString();
+    EXPECT_TRUE(schedulerSays(QStringLiteral("lpstat"), {QStringLiteral("-p"), raw}, QStringLiteral("disabled")));
+    // The change report turns the card to "Paused" with a Resume button.
+    ASSERT_TRUE(testsupport::waitFor([&] { return hasButton(raw, QStringLiteral("resumePrinter")); }, kPageWait));
+    EXPECT_TRUE(cardText(raw).contains(QStringLiteral("Paused")));
+
+    const int first = submit(raw, QStringLiteral("Quarterly report"));
+    const int second = submit(raw, QStringLiteral("Holiday photos"));
+    ASSERT_GT(first, 0);
+    ASSERT_GT(second, first);
+    ASSERT_TRUE(clickIn(raw, QStringLiteral("button[data-action=\"getPrinterJobs\"]")));
+    const QStringList both = {QString::number(first), QString::number(second)};
+    ASSERT_TRUE(testsupport::waitFor([&] { return rows(raw) == both; }, kPageWait)) << rows(raw).join(',').toStdString();
+    EXPECT_TRUE(cardText(raw).contains(QStringLiteral("Quarterly report")));
+    screenshot(QStringLiteral("queue-paused-jobs"));
+
+    ASSERT_TRUE(clickIn(raw, QStringLiteral("tr[data-job=\"%1\"] button[data-action=\"cancelPrinterJob\"]").arg(second)));
+    EXPECT_TRUE(testsupport::waitFor([&] { return rows(raw) == QStringList{QString::number(first)}; }, kPageWait))
+        << rows(raw).join(',').toStdString();
+    EXPECT_TRUE(noticeText().contains(QStringLiteral("“Holiday photos” was cancelled on “raw”."))) << noticeText().toStdString();
+    const QString left = cupsClient(bed, QStringLiteral("lpstat"), {QStringLiteral("-o"), raw});
+    EXPECT_TRUE(left.contains(QStringLiteral("raw-%1 ").arg(first))) << left.toStdString();
+    EXPECT_FALSE(left.contains(QStringLiteral("raw-%1 ").arg(second))) << left.toStdString();
+    screenshot(QStringLiteral("queue-cancelled"));
+
+    // The remaining document goes too, and the printer is resumed.
+    ASSERT_TRUE(clickIn(raw, QStringLiteral("tr[data-job=\"%1\"] button[data-action=\"cancelPrinterJob\"]").arg(first)));
+    EXPECT_TRUE(testsupport::waitFor([&] { return rows(raw).isEmpty(); }, kPageWait));
+    ASSERT_TRUE(clickIn(raw, QStringLiteral("button[data-action=\"resumePrinter\"]")));
+    EXPECT_TRUE(schedulerSays(QStringLiteral("lpstat"), {QStringLiteral("-p"), raw}, QStringLiteral("enabled")));
+    EXPECT_TRUE(testsupport::waitFor([&] { return hasButton(raw, QStringLiteral("pausePrinter")); }, kPageWait));
+}
+
+TEST_F(QueueManagement, descriptionAndLocationAreEditedOnTheCard)
+{
+    const QString raw = QStringLiteral("raw");
+    ASSERT_TRUE(clickIn(raw, QStringLiteral("button[data-action=\"editDescription\"]")));
+    ASSERT_TRUE(waitForPage(QStringLiteral("!!document.querySelector('#printers-list article[data-printer=\"raw\"] .edit-form')")));
+    const auto type = [this](const QString& field, const QString& text) {
+        return page(QStringLiteral("(function () { var i = document.querySelector('#printers-list article[data-printer=\"raw\"]"
+                                   " input[data-action=\"edit-%1\"]'); i.value = %2;"
+                                   " i.dispatchEvent(new Event('input', { bubbles: true })); return true; })()")
+                        .arg(field, jsString(text)))
+            .toBool();
+    };
+    ASSERT_TRUE(type(QStringLiteral("description"), QStringLiteral("Label printer 标签")));
+    ASSERT_TRUE(type(QStringLiteral("location"), QStringLiteral("Mail room")));
+    screenshot(QStringLiteral("queue-editing"));
+    ASSERT_TRUE(clickIn(raw, QStringLiteral("button[data-action=\"saveDescription\"]")));
+    EXPECT_TRUE(testsupport::waitFor([&] { return noticeText().contains(QStringLiteral("were saved")); }, kPageWait))
+        << noticeText().toStdString();
+    const QStringList args = {QStringLiteral("-l"), QStringLiteral("-p"), raw};
+    EXPECT_TRUE(schedulerSays(QStringLiteral("lpstat"), args, QStringLiteral("Description: Label printer 标签")));
+    EXPECT_TRUE(schedulerSays(QStringLiteral("lpstat"), args, QStringLiteral("Location: Mail room")));
+    EXPECT_TRUE(testsupport::waitFor([&] { return cardText(raw).contains(QStringLiteral("Location: Mail room")); }, kPageWait));
+    // Back as the bed made it.
+    int code = -1;
+    cupsClient(bed, QStringLiteral("lpadmin"), {QStringLiteral("-p"), raw, QStringLiteral("-D"), QStringLiteral("Raw queue"), QStringLiteral("-L"), QString()}, &code);
+    EXPECT_EQ(code, 0);
+}
+
+}  // namespace
+}  // namespace e2e
