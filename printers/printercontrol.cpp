@@ -144,21 +144,9 @@ QString jobStateKeyword(int state)
     }
 }
 
-std::vector<QueueJob> jobsOf(cups::SpoolerConnection& connection, const QueueRef& queue, win32::ErrorCode& error)
+std::vector<QueueJob> jobsFromResponse(ipp_t* response)
 {
-    static const char* const kAttributes[] = {"job-id",    "job-name",          "job-originating-user-name",
-                                              "job-k-octets", "job-state",      "job-state-reasons",
-                                              "time-at-creation"};
-    const cups::Reply reply = sendForQueue(connection, IPP_OP_GET_JOBS, queue, "/", [](ipp_t* request) {
-        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "not-completed");
-        ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
-                      int(std::size(kAttributes)), nullptr, kAttributes);
-    });
-    error = reply.error;
     std::vector<QueueJob> jobs;
-    if (!reply.ok())
-        return jobs;
-    ipp_t* response = reply.response.get();
     ipp_attribute_t* attribute = ippFirstAttribute(response);
     while (attribute && jobs.size() < kMaxJobs) {
         while (attribute && ippGetGroupTag(attribute) != IPP_TAG_JOB)
@@ -193,6 +181,61 @@ std::vector<QueueJob> jobsOf(cups::SpoolerConnection& connection, const QueueRef
     }
     std::sort(jobs.begin(), jobs.end(), [](const QueueJob& a, const QueueJob& b) { return a.id < b.id; });
     return jobs;
+}
+
+std::vector<QueueJob> jobsOf(cups::SpoolerConnection& connection, const QueueRef& queue, win32::ErrorCode& error)
+{
+    static const char* const kAttributes[] = {"job-id",    "job-name",          "job-originating-user-name",
+                                              "job-k-octets", "job-state",      "job-state-reasons",
+                                              "time-at-creation"};
+    const cups::Reply reply = sendForQueue(connection, IPP_OP_GET_JOBS, queue, "/", [](ipp_t* request) {
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "not-completed");
+        ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                      int(std::size(kAttributes)), nullptr, kAttributes);
+    });
+    error = reply.error;
+    return reply.ok() ? jobsFromResponse(reply.response.get()) : std::vector<QueueJob>{};
+}
+
+std::vector<Supply> suppliesFromResponse(ipp_t* response)
+{
+    auto texts = [&](const char* name) {
+        QStringList values;
+        if (ipp_attribute_t* a = ippFindAttribute(response, name, IPP_TAG_ZERO))
+            for (int i = 0; i < ippGetCount(a) && i < int(kMaxSupplies); ++i)
+                values << cups::attributeText(a, i);
+        return values;
+    };
+    std::vector<int> levels;
+    if (ipp_attribute_t* a = ippFindAttribute(response, "marker-levels", IPP_TAG_INTEGER))
+        for (int i = 0; i < ippGetCount(a) && i < int(kMaxSupplies); ++i)
+            levels.push_back(ippGetInteger(a, i));
+    return suppliesFromMarkers(texts("marker-names"), texts("marker-colors"), levels, texts("marker-types"));
+}
+
+// An IPP message from bytes; null unless the bytes hold one whole message.
+cups::IppPtr ippFromBytes(const unsigned char* data, std::size_t size)
+{
+    struct Reader {
+        const unsigned char* data;
+        std::size_t size;
+        std::size_t offset = 0;
+    } reader{data, size};
+    const ipp_iocb_t read = [](void* context, ipp_uchar_t* buffer, size_t bytes) -> ssize_t {
+        auto* r = static_cast<Reader*>(context);
+        const std::size_t count = std::min(bytes, r->size - r->offset);
+        std::copy(r->data + r->offset, r->data + r->offset + count, buffer);
+        r->offset += count;
+        return ssize_t(count);
+    };
+    cups::IppPtr message(ippNew());
+    ipp_state_t state = IPP_STATE_IDLE;
+    do {
+        state = ippReadIO(&reader, read, 1, nullptr, message.get());
+    } while (state != IPP_STATE_DATA && state != IPP_STATE_ERROR && reader.offset < reader.size);
+    if (state != IPP_STATE_DATA)
+        return nullptr;
+    return message;
 }
 
 // A job operation on a job of this queue, with its privileged twin.
@@ -369,19 +412,7 @@ Supplies readSupplies(const QString& printerName)
         result.error = reply.error;
         return result;
     }
-    auto texts = [&](const char* name) {
-        QStringList values;
-        if (ipp_attribute_t* a = ippFindAttribute(reply.response.get(), name, IPP_TAG_ZERO))
-            for (int i = 0; i < ippGetCount(a) && i < int(kMaxSupplies); ++i)
-                values << cups::attributeText(a, i);
-        return values;
-    };
-    std::vector<int> levels;
-    if (ipp_attribute_t* a = ippFindAttribute(reply.response.get(), "marker-levels", IPP_TAG_INTEGER))
-        for (int i = 0; i < ippGetCount(a) && i < int(kMaxSupplies); ++i)
-            levels.push_back(ippGetInteger(a, i));
-    result.supplies =
-        suppliesFromMarkers(texts("marker-names"), texts("marker-colors"), levels, texts("marker-types"));
+    result.supplies = suppliesFromResponse(reply.response.get());
     return result;
 }
 
@@ -426,6 +457,22 @@ int setPrinterDescription(const QString& printerName, const QString& description
     if (error == win32::kSuccess)
         PrinterMonitor::instance().refreshSoon();
     return int(error);
+}
+
+std::optional<std::vector<QueueJob>> jobsFromIppBytes(const unsigned char* data, std::size_t size)
+{
+    const cups::IppPtr message = data ? ippFromBytes(data, size) : nullptr;
+    if (!message)
+        return std::nullopt;
+    return jobsFromResponse(message.get());
+}
+
+std::optional<std::vector<Supply>> suppliesFromIppBytes(const unsigned char* data, std::size_t size)
+{
+    const cups::IppPtr message = data ? ippFromBytes(data, size) : nullptr;
+    if (!message)
+        return std::nullopt;
+    return suppliesFromResponse(message.get());
 }
 
 }  // namespace PrinterAPI

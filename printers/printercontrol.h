@@ -18,6 +18,7 @@
 #include <QJsonValue>
 #include <QString>
 #include <QStringList>
+#include <cstddef>
 #include <optional>
 #include <vector>
 
@@ -96,5 +97,11 @@ bool isValidQueueText(const QString& text);
 // not "#RRGGBB" (or several joined, or "none") read as "".
 std::vector<Supply> suppliesFromMarkers(const QStringList& names, const QStringList& colors,
                                         const std::vector<int>& levels, const QStringList& types);
+
+// The jobs and supplies of a scheduler's answer in IPP wire form (a Get-Jobs
+// or Get-Printer-Attributes response); nullopt when it is not a whole IPP
+// message. Bounded as the page commands are.
+std::optional<std::vector<QueueJob>> jobsFromIppBytes(const unsigned char* data, std::size_t size);
+std::optional<std::vector<Supply>> suppliesFromIppBytes(const unsigned char* data, std::size_t size);
 
 }  // namespace PrinterAPI

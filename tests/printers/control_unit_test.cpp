@@ -3,6 +3,7 @@
 
 #include "printers/printercontrol.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <gtest/gtest.h>
 
@@ -72,4 +73,76 @@ TEST(SuppliesFromMarkers, OddValuesAreCutOrReadAsUnknown)
     }
     EXPECT_EQ(suppliesFromMarkers(many, {}, levels, {}).size(), 32u);
     EXPECT_EQ(suppliesFromMarkers({QString(1000, QLatin1Char('n'))}, {}, {1}, {})[0].name.size(), 255);
+}
+
+namespace {
+QByteArray seed(const char* name)
+{
+    QFile file(qEnvironmentVariable("KORVANE_SOURCE_DIR") + "/tests/fuzz/corpus/queueanswers/" + name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+const unsigned char* bytes(const QByteArray& data)
+{
+    return reinterpret_cast<const unsigned char*>(data.constData());
+}
+}  // namespace
+
+// Answers the scheduler gave, kept as the fuzz target's seeds.
+TEST(QueueAnswers, JobsOfARealGetJobsAnswer)
+{
+    const QByteArray answer = seed("get-jobs");
+    ASSERT_FALSE(answer.isEmpty());
+    const auto jobs = jobsFromIppBytes(bytes(answer), std::size_t(answer.size()));
+    ASSERT_TRUE(jobs.has_value());
+    ASSERT_EQ(jobs->size(), 2u);
+    EXPECT_EQ((*jobs)[0].id, 3);
+    EXPECT_EQ((*jobs)[0].name, "Quarterly report");
+    EXPECT_EQ((*jobs)[0].owner, "root");
+    EXPECT_EQ((*jobs)[0].state, "pending");
+    EXPECT_EQ((*jobs)[0].size, 1024);
+    EXPECT_EQ((*jobs)[1].id, 4);
+    EXPECT_EQ((*jobs)[1].name, QString::fromUtf8("报告 held"));
+    EXPECT_EQ((*jobs)[1].state, "held");
+    EXPECT_GT((*jobs)[1].time, 0);
+}
+
+// Asked without a user name the scheduler keeps names and owners private.
+TEST(QueueAnswers, PrivateJobsHaveNoNames)
+{
+    const QByteArray answer = seed("get-jobs-private");
+    const auto jobs = jobsFromIppBytes(bytes(answer), std::size_t(answer.size()));
+    ASSERT_TRUE(jobs.has_value());
+    ASSERT_EQ(jobs->size(), 2u);
+    EXPECT_EQ((*jobs)[0].id, 3);
+    EXPECT_EQ((*jobs)[0].name, "");
+    EXPECT_EQ((*jobs)[0].owner, "");
+    EXPECT_EQ((*jobs)[1].state, "held");
+}
+
+TEST(QueueAnswers, SuppliesOfARealAttributesAnswer)
+{
+    const QByteArray answer = seed("markers");
+    const auto supplies = suppliesFromIppBytes(bytes(answer), std::size_t(answer.size()));
+    ASSERT_TRUE(supplies.has_value());
+    ASSERT_EQ(supplies->size(), 2u);
+    EXPECT_EQ((*supplies)[0].name, "Black");
+    EXPECT_EQ((*supplies)[0].color, "#000000");
+    EXPECT_EQ((*supplies)[0].level, 50);
+    EXPECT_EQ((*supplies)[1].name, "Cyan");
+    EXPECT_EQ((*supplies)[1].color, "#00FFFF");
+    EXPECT_EQ((*supplies)[1].level, 20);
+    EXPECT_EQ((*supplies)[1].type, "toner");
+}
+
+TEST(QueueAnswers, NotFoundHasNothingAndACutAnswerIsNoAnswer)
+{
+    const QByteArray notFound = seed("not-found");
+    const auto jobs = jobsFromIppBytes(bytes(notFound), std::size_t(notFound.size()));
+    ASSERT_TRUE(jobs.has_value());
+    EXPECT_TRUE(jobs->empty());
+    const QByteArray cut = seed("cut");
+    ASSERT_FALSE(cut.isEmpty());
+    EXPECT_FALSE(jobsFromIppBytes(bytes(cut), std::size_t(cut.size())).has_value());
+    EXPECT_FALSE(suppliesFromIppBytes(nullptr, 0).has_value());
+    EXPECT_FALSE(jobsFromIppBytes(bytes(QByteArray("x")), 1).has_value());
 }
