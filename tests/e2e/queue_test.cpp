@@ -4,8 +4,11 @@
 
 #include "e2efixture.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
 
 namespace e2e {
 namespace {
@@ -135,6 +138,66 @@ TEST_F(QueueManagement, descriptionAndLocationAreEditedOnTheCard)
     int code = -1;
     cupsClient(bed, QStringLiteral("lpadmin"), {QStringLiteral("-p"), raw, QStringLiteral("-D"), QStringLiteral("Raw queue"), QStringLiteral("-L"), QString()}, &code);
     EXPECT_EQ(code, 0);
+}
+
+// Supply levels as the scheduler keeps them for a queue (the values its
+// backend last reported, in printers.conf), on the repair scenarios' bed:
+// written while that scheduler is stopped, before the program starts.
+class QueueSupplyBars : public QueueManagement {
+protected:
+    QueueSupplyBars() { bed = Bed::Repair; }
+    void SetUp() override
+    {
+        ASSERT_TRUE(writeMarkers(QStringLiteral("alerts"), "Attribute marker-colors \\#000000,\\#00FFFF,\\#FF00FF\n"
+                                                           "Attribute marker-levels 6,55,-3\n"
+                                                           "Attribute marker-names Black Toner,Cyan Toner,Magenta Toner\n"
+                                                           "Attribute marker-types toner,toner,toner\n"));
+        QueueManagement::SetUp();
+    }
+    bool runBed(const QString& command)
+    {
+        QProcess process;
+        process.start(qEnvironmentVariable("KORVANE_SOURCE_DIR") + QStringLiteral("/tests/testbeds/cups/bed"),
+                      {command, bedDir(bed)});
+        return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    }
+    bool writeMarkers(const QString& queue, const QByteArray& lines)
+    {
+        if (!runBed(QStringLiteral("stop")))
+            return false;
+        QFile conf(bedDir(bed) + QStringLiteral("/etc/printers.conf"));
+        if (!conf.open(QIODevice::ReadOnly))
+            return false;
+        QString text = QString::fromUtf8(conf.readAll());
+        conf.close();
+        const int start = text.indexOf(QStringLiteral("<Printer %1>").arg(queue));
+        const int end = text.indexOf(QStringLiteral("</Printer>"), start);
+        if (start < 0 || end < 0)
+            return false;
+        QString block = text.mid(start, end - start);
+        block.remove(QRegularExpression(QStringLiteral("^Attribute marker-[^\n]*\n"), QRegularExpression::MultilineOption));
+        text.replace(start, end - start, block + QString::fromUtf8(lines));
+        if (!conf.open(QIODevice::WriteOnly | QIODevice::Truncate) || conf.write(text.toUtf8()) < 0)
+            return false;
+        conf.close();
+        return runBed(QStringLiteral("start"));
+    }
+};
+
+TEST_F(QueueSupplyBars, supplyLevelsShowAsBarsOnTheCard)
+{
+    const QString alerts = QStringLiteral("alerts");
+    const QString bars = QStringLiteral("Array.prototype.map.call(document.querySelectorAll("
+                                        "'#printers-list article[data-printer=\"alerts\"] li.supply'),"
+                                        " function (s) { return s.textContent + '|' + s.querySelector('.fill').style.width; })"
+                                        ".join(';')");
+    const QString expected = QStringLiteral("Black Toner6% — low|6%;Cyan Toner55%|55%;Magenta TonerOK|100%");
+    ASSERT_TRUE(testsupport::waitFor([&] { return page(bars).toString() == expected; }, kPageWait))
+        << page(bars).toString().toStdString();
+    page(QStringLiteral("(function () { document.querySelector('#printers-list article[data-printer=\"alerts\"]')"
+                        ".scrollIntoView(); document.activeElement.blur(); return true; })()"));
+    EXPECT_TRUE(cardText(alerts).contains(QStringLiteral("Toner or ink low")));
+    screenshot(QStringLiteral("queue-supplies"));
 }
 
 }  // namespace
