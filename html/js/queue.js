@@ -20,16 +20,17 @@
     return state[name];
   }
 
-  // Reads what the card shows of one queue; false when nothing could be asked.
+  // Reads what the card shows of one queue. Answers 'none' when nothing
+  // could be asked, 'down' when the scheduler did not answer, else 'read'.
   function read(name) {
     var e = entry(name);
-    var any = false;
+    var answer = 'none';
     if (K.available('getPrinterSupplies')) {
       var supplies = model.parseSupplies(K.call('getPrinterSupplies', name));
       e.supplies = supplies && supplies.code === 0 ? supplies.supplies : null;
-      any = true;
+      answer = supplies && supplies.code === 1722 ? 'down' : 'read';
     }
-    if (K.available('getPrinterJobs')) {
+    if (answer !== 'down' && K.available('getPrinterJobs')) {
       var jobs = model.parseJobs(K.call('getPrinterJobs', name));
       if (jobs && jobs.code === 0) {
         e.accepting = jobs.accepting;
@@ -37,15 +38,21 @@
       } else {
         e.jobs = null;
       }
-      any = true;
+      answer = jobs && jobs.code === 1722 ? 'down' : 'read';
     }
-    return any;
+    return answer;
   }
 
+  // Each read waits for the scheduler; once it does not answer, the rest of
+  // the round would only wait as long again.
   function readSoon(names) {
     ui.defer(function () {
       var any = false;
-      names.slice(0, MAX_READ_AT_ONCE).forEach(function (n) { any = read(n) || any; });
+      names.slice(0, MAX_READ_AT_ONCE).some(function (n) {
+        var answer = read(n);
+        any = any || answer !== 'none';
+        return answer === 'down';
+      });
       if (any && host) host.render();
     });
   }

@@ -236,3 +236,12 @@ test('without the queue commands the buttons are marked unavailable', () => {
   const b = page.byId('printers-list').querySelectorAll('[data-action="pausePrinter"]')[0];
   assert.equal(b.disabled, true);
 });
+
+test('a scheduler that stops answering ends the round of reads', () => {
+  const page = open({ getPrinterSupplies: () => JSON.stringify({ code: 1722 }) });
+  page.deliverPrinters();
+  assert.deepEqual(page.window.errors, []);
+  assert.equal(page.named('getPrinterSupplies').length, 1);
+  assert.equal(page.named('getPrinterJobs').length, 0);
+  assert.equal(page.card('Office Laser').querySelectorAll('.supply').length, 0);
+});
