@@ -1,6 +1,7 @@
 // Managing a queue from its printer card in the real engine: pause and
-// resume, the documents waiting with one of them cancelled, and the
-// description and location edited; each checked at the scheduler.
+// resume, the documents waiting with one of them cancelled and a held one
+// released, refusing and taking documents, the description and location
+// edited, and supply levels; each checked at the scheduler.
 
 #include "e2efixture.h"
 
@@ -57,11 +58,12 @@ protected:
             ids << id.toString();
         return ids;
     }
-    int submit(const QString& queue, const QString& title)
+    int submit(const QString& queue, const QString& title, const QStringList& extra = {})
     {
         int code = -1;
         const QString out = cupsClient(bed, QStringLiteral("lp"),
-                                       {QStringLiteral("-d"), queue, QStringLiteral("-t"), title, QStringLiteral("/etc/hostname")},
+                                       QStringList{QStringLiteral("-d"), queue, QStringLiteral("-t"), title} + extra +
+                                           QStringList{QStringLiteral("/etc/hostname")},
                                        &code);
         EXPECT_EQ(code, 0) << out.toStdString();
         const int at = out.indexOf(queue + QLatin1Char('-'));
@@ -104,8 +106,32 @@ TEST_F(QueueManagement, pauseResumeAndCancelOneDocument)
     EXPECT_FALSE(left.contains(QStringLiteral("raw-%1 ").arg(second))) << left.toStdString();
     screenshot(QStringLiteral("queue-cancelled"));
 
-    // The remaining document goes too, and the printer is resumed.
-    ASSERT_TRUE(clickIn(raw, QStringLiteral("tr[data-job=\"%1\"] button[data-action=\"cancelPrinterJob\"]").arg(first)));
+    // A held document is released: it waits like the others.
+    const int held = submit(raw, QStringLiteral("Signed form"), {QStringLiteral("-H"), QStringLiteral("hold")});
+    ASSERT_GT(held, second);
+    const QString heldRow = QStringLiteral("#printers-list article[data-printer=\"raw\"] tr[data-job=\"%1\"]").arg(held);
+    const QString heldState = QStringLiteral("(function () { var r = document.querySelector('%1');"
+                                             " return r ? r.children[4].textContent : ''; })()").arg(heldRow);
+    ASSERT_TRUE(clickIn(raw, QStringLiteral("button[data-action=\"getPrinterJobs\"]")));  // hide
+    ASSERT_TRUE(clickIn(raw, QStringLiteral("button[data-action=\"getPrinterJobs\"]")));  // and show again, read anew
+    ASSERT_TRUE(testsupport::waitFor([&] { return page(heldState).toString() == QStringLiteral("Held"); }, kPageWait))
+        << page(heldState).toString().toStdString();
+    ASSERT_TRUE(clickSelector(heldRow + QStringLiteral(" button[data-action=\"releasePrinterJob\"]")));
+    EXPECT_TRUE(testsupport::waitFor([&] { return page(heldState).toString() == QStringLiteral("Waiting"); }, kPageWait))
+        << page(heldState).toString().toStdString();
+    EXPECT_TRUE(noticeText().contains(QStringLiteral("“Signed form” was released and prints on “raw”."))) << noticeText().toStdString();
+
+    // Refusing new documents, and taking them again.
+    ASSERT_TRUE(clickIn(raw, QStringLiteral("button[data-action=\"setPrinterAcceptJobs\"]")));
+    EXPECT_TRUE(schedulerSays(QStringLiteral("lpstat"), {QStringLiteral("-a"), raw}, QStringLiteral("not accepting")));
+    EXPECT_TRUE(testsupport::waitFor([&] { return cardText(raw).contains(QStringLiteral("This printer refuses new documents.")); },
+                                     kPageWait));
+    ASSERT_TRUE(clickIn(raw, QStringLiteral("button[data-action=\"setPrinterAcceptJobs\"]")));
+    EXPECT_TRUE(schedulerSays(QStringLiteral("lpstat"), {QStringLiteral("-a"), raw}, QStringLiteral("raw accepting")));
+
+    // The remaining documents go too, and the printer is resumed.
+    for (const int job : {first, held})
+        ASSERT_TRUE(clickIn(raw, QStringLiteral("tr[data-job=\"%1\"] button[data-action=\"cancelPrinterJob\"]").arg(job)));
     EXPECT_TRUE(testsupport::waitFor([&] { return rows(raw).isEmpty(); }, kPageWait));
     ASSERT_TRUE(clickIn(raw, QStringLiteral("button[data-action=\"resumePrinter\"]")));
     EXPECT_TRUE(schedulerSays(QStringLiteral("lpstat"), {QStringLiteral("-p"), raw}, QStringLiteral("enabled")));
