@@ -14,6 +14,7 @@
 #include <QStandardPaths>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <iterator>
 
 namespace PrinterAPI {
@@ -36,7 +37,7 @@ QString findTool(const QString& name)
     QString path = QStandardPaths::findExecutable(name);
     if (path.isEmpty())
         path = QStandardPaths::findExecutable(
-            name, {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin"), QStringLiteral("/usr/bin")});
+            name, { QStringLiteral("/usr/sbin"), QStringLiteral("/sbin"), QStringLiteral("/usr/bin") });
     return path;
 }
 
@@ -52,7 +53,7 @@ win32::ErrorCode runPrivileged(const QString& tool, const QStringList& arguments
     }
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.start(pkexec, QStringList{program, QStringLiteral("-h"), schedulerAddress()} + arguments);
+    process.start(pkexec, QStringList { program, QStringLiteral("-h"), schedulerAddress() } + arguments);
     if (!process.waitForStarted(cups::kTimeoutMs))
         return win32::kAccessDenied;
     if (!process.waitForFinished(kPrivilegedWaitMs)) {
@@ -63,11 +64,13 @@ win32::ErrorCode runPrivileged(const QString& tool, const QStringList& arguments
     if (process.exitStatus() != QProcess::NormalExit)
         return win32::kGenFailure;
     switch (process.exitCode()) {
-    case 0: return win32::kSuccess;
-    case 126:  // the user dismissed the dialog
-    case 127:  // not authorised
+    case 0:
+        return win32::kSuccess;
+    case 126: // the user dismissed the dialog
+    case 127: // not authorised
         return win32::kAccessDenied;
-    default: return win32::kGenFailure;
+    default:
+        return win32::kGenFailure;
     }
 }
 
@@ -77,8 +80,8 @@ struct QueueRef {
     bool isClass = false;
 };
 
-std::optional<QueueRef> findQueue(cups::SpoolerConnection& connection, const QString& printerName,
-                                  win32::ErrorCode& error)
+std::optional<QueueRef> findQueue(
+    cups::SpoolerConnection& connection, const QString& printerName, win32::ErrorCode& error)
 {
     if (!cups::isValidPrinterName(printerName)) {
         error = win32::kInvalidPrinterName;
@@ -91,11 +94,11 @@ std::optional<QueueRef> findQueue(cups::SpoolerConnection& connection, const QSt
     const std::optional<cups::QueueAttributes> queue = cups::readQueue(connection, printerName, error);
     if (!queue)
         return std::nullopt;
-    return QueueRef{queue->name, queue->isClass()};
+    return QueueRef { queue->name, queue->isClass() };
 }
 
 cups::Reply sendForQueue(cups::SpoolerConnection& connection, ipp_op_t operation, const QueueRef& queue,
-                         const char* resource, const std::function<void(ipp_t*)>& addAttributes = {})
+    const char* resource, const std::function<void(ipp_t*)>& addAttributes = {})
 {
     cups::IppPtr request = cups::newRequest(operation);
     cups::addDestinationUri(request.get(), queue.name, queue.isClass);
@@ -104,12 +107,12 @@ cups::Reply sendForQueue(cups::SpoolerConnection& connection, ipp_op_t operation
     return connection.send(std::move(request), resource);
 }
 
-cups::Reply readAttributes(cups::SpoolerConnection& connection, const QueueRef& queue,
-                           const std::vector<const char*>& names)
+cups::Reply readAttributes(
+    cups::SpoolerConnection& connection, const QueueRef& queue, const std::vector<const char*>& names)
 {
     return sendForQueue(connection, IPP_OP_GET_PRINTER_ATTRIBUTES, queue, "/", [&names](ipp_t* request) {
-        ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", int(names.size()),
-                      nullptr, names.data());
+        ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", int(names.size()), nullptr,
+            names.data());
     });
 }
 
@@ -124,7 +127,7 @@ int queueOperation(const QString& printerName, ipp_op_t operation, const QString
     error = sendForQueue(connection, operation, *queue, "/admin/").error;
     // A name starting with '-' would read as an option to the command.
     if (error == win32::kAccessDenied && !queue->name.startsWith(QLatin1Char('-')))
-        error = runPrivileged(tool, {queue->name});
+        error = runPrivileged(tool, { queue->name });
     if (error == win32::kSuccess)
         PrinterMonitor::instance().refreshSoon();
     return int(error);
@@ -133,14 +136,22 @@ int queueOperation(const QString& printerName, ipp_op_t operation, const QString
 QString jobStateKeyword(int state)
 {
     switch (state) {
-    case IPP_JSTATE_PENDING: return QStringLiteral("pending");
-    case IPP_JSTATE_HELD: return QStringLiteral("held");
-    case IPP_JSTATE_PROCESSING: return QStringLiteral("processing");
-    case IPP_JSTATE_STOPPED: return QStringLiteral("stopped");
-    case IPP_JSTATE_CANCELED: return QStringLiteral("canceled");
-    case IPP_JSTATE_ABORTED: return QStringLiteral("aborted");
-    case IPP_JSTATE_COMPLETED: return QStringLiteral("completed");
-    default: return QStringLiteral("unknown");
+    case IPP_JSTATE_PENDING:
+        return QStringLiteral("pending");
+    case IPP_JSTATE_HELD:
+        return QStringLiteral("held");
+    case IPP_JSTATE_PROCESSING:
+        return QStringLiteral("processing");
+    case IPP_JSTATE_STOPPED:
+        return QStringLiteral("stopped");
+    case IPP_JSTATE_CANCELED:
+        return QStringLiteral("canceled");
+    case IPP_JSTATE_ABORTED:
+        return QStringLiteral("aborted");
+    case IPP_JSTATE_COMPLETED:
+        return QStringLiteral("completed");
+    default:
+        return QStringLiteral("unknown");
     }
 }
 
@@ -185,16 +196,15 @@ std::vector<QueueJob> jobsFromResponse(ipp_t* response)
 
 std::vector<QueueJob> jobsOf(cups::SpoolerConnection& connection, const QueueRef& queue, win32::ErrorCode& error)
 {
-    static const char* const kAttributes[] = {"job-id",    "job-name",          "job-originating-user-name",
-                                              "job-k-octets", "job-state",      "job-state-reasons",
-                                              "time-at-creation"};
+    static const char* const kAttributes[] = { "job-id", "job-name", "job-originating-user-name", "job-k-octets",
+        "job-state", "job-state-reasons", "time-at-creation" };
     const cups::Reply reply = sendForQueue(connection, IPP_OP_GET_JOBS, queue, "/", [](ipp_t* request) {
         ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "not-completed");
-        ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
-                      int(std::size(kAttributes)), nullptr, kAttributes);
+        ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", int(std::size(kAttributes)),
+            nullptr, kAttributes);
     });
     error = reply.error;
-    return reply.ok() ? jobsFromResponse(reply.response.get()) : std::vector<QueueJob>{};
+    return reply.ok() ? jobsFromResponse(reply.response.get()) : std::vector<QueueJob> {};
 }
 
 std::vector<Supply> suppliesFromResponse(ipp_t* response)
@@ -220,7 +230,7 @@ cups::IppPtr ippFromBytes(const unsigned char* data, std::size_t size)
         const unsigned char* data;
         std::size_t size;
         std::size_t offset = 0;
-    } reader{data, size};
+    } reader { data, size };
     const ipp_iocb_t read = [](void* context, ipp_uchar_t* buffer, size_t bytes) -> ssize_t {
         auto* r = static_cast<Reader*>(context);
         const std::size_t count = std::min(bytes, r->size - r->offset);
@@ -240,7 +250,7 @@ cups::IppPtr ippFromBytes(const unsigned char* data, std::size_t size)
 
 // A job operation on a job of this queue, with its privileged twin.
 int jobOperation(const QString& printerName, const QJsonValue& jobId, ipp_op_t operation,
-                 const std::function<std::pair<QString, QStringList>(int)>& privileged)
+    const std::function<std::pair<QString, QStringList>(int)>& privileged)
 {
     if (!cups::isValidPrinterName(printerName))
         return int(win32::kInvalidPrinterName);
@@ -258,8 +268,8 @@ int jobOperation(const QString& printerName, const QJsonValue& jobId, ipp_op_t o
     if (std::none_of(jobs.begin(), jobs.end(), [&](const QueueJob& job) { return job.id == *id; }))
         return int(win32::kInvalidParameter);
     error = sendForQueue(connection, operation, *queue, "/jobs/", [&](ipp_t* request) {
-                ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", *id);
-            }).error;
+        ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", *id);
+    }).error;
     if (error == win32::kAccessDenied) {
         const auto [tool, arguments] = privileged(*id);
         error = runPrivileged(tool, arguments);
@@ -274,7 +284,7 @@ QString compact(const QJsonObject& object)
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 
-}  // namespace
+} // namespace
 
 std::optional<int> jobIdFromPage(const QJsonValue& value)
 {
@@ -303,13 +313,13 @@ bool isValidQueueText(const QString& text)
     return true;
 }
 
-std::vector<Supply> suppliesFromMarkers(const QStringList& names, const QStringList& colors,
-                                        const std::vector<int>& levels, const QStringList& types)
+std::vector<Supply> suppliesFromMarkers(
+    const QStringList& names, const QStringList& colors, const std::vector<int>& levels, const QStringList& types)
 {
     static const QRegularExpression kColor(QStringLiteral("^(#[0-9A-Fa-f]{6})+$"));
     static const QRegularExpression kKeyword(QStringLiteral("^[a-z][a-z0-9-]{0,62}$"));
     std::vector<Supply> supplies;
-    const std::size_t count = std::min({std::size_t(names.size()), levels.size(), kMaxSupplies});
+    const std::size_t count = std::min({ std::size_t(names.size()), levels.size(), kMaxSupplies });
     for (std::size_t i = 0; i < count; ++i) {
         Supply supply;
         supply.name = bounded(names.at(int(i)));
@@ -349,7 +359,7 @@ QueueJobs readQueueJobs(const QString& printerName)
     const std::optional<QueueRef> queue = findQueue(connection, printerName, result.error);
     if (!queue)
         return result;
-    const cups::Reply reply = readAttributes(connection, *queue, {"printer-is-accepting-jobs", "printer-state"});
+    const cups::Reply reply = readAttributes(connection, *queue, { "printer-is-accepting-jobs", "printer-state" });
     if (!reply.ok()) {
         result.error = reply.error;
         return result;
@@ -366,36 +376,31 @@ QString getPrinterJobs(const QString& printerName)
 {
     const QueueJobs queue = readQueueJobs(printerName);
     if (queue.error != win32::kSuccess)
-        return compact({{QStringLiteral("code"), qint64(queue.error)}});
+        return compact({ { QStringLiteral("code"), qint64(queue.error) } });
     QJsonArray jobs;
     for (const QueueJob& job : queue.jobs) {
-        jobs.append(QJsonObject{{QStringLiteral("id"), job.id},
-                                {QStringLiteral("name"), job.name},
-                                {QStringLiteral("owner"), job.owner},
-                                {QStringLiteral("size"), job.size},
-                                {QStringLiteral("state"), job.state},
-                                {QStringLiteral("reasons"), QJsonArray::fromStringList(job.reasons)},
-                                {QStringLiteral("time"), job.time}});
+        jobs.append(QJsonObject { { QStringLiteral("id"), job.id }, { QStringLiteral("name"), job.name },
+            { QStringLiteral("owner"), job.owner }, { QStringLiteral("size"), job.size },
+            { QStringLiteral("state"), job.state },
+            { QStringLiteral("reasons"), QJsonArray::fromStringList(job.reasons) },
+            { QStringLiteral("time"), job.time } });
     }
-    return compact({{QStringLiteral("code"), 0},
-                    {QStringLiteral("accepting"), queue.accepting},
-                    {QStringLiteral("paused"), queue.paused},
-                    {QStringLiteral("jobs"), jobs}});
+    return compact({ { QStringLiteral("code"), 0 }, { QStringLiteral("accepting"), queue.accepting },
+        { QStringLiteral("paused"), queue.paused }, { QStringLiteral("jobs"), jobs } });
 }
 
 int cancelPrinterJob(const QString& printerName, const QJsonValue& jobId)
 {
     return jobOperation(printerName, jobId, IPP_OP_CANCEL_JOB, [](int id) {
-        return std::pair{QStringLiteral("cancel"), QStringList{QString::number(id)}};
+        return std::pair { QStringLiteral("cancel"), QStringList { QString::number(id) } };
     });
 }
 
 int releasePrinterJob(const QString& printerName, const QJsonValue& jobId)
 {
     return jobOperation(printerName, jobId, IPP_OP_RELEASE_JOB, [](int id) {
-        return std::pair{QStringLiteral("lp"),
-                         QStringList{QStringLiteral("-i"), QString::number(id), QStringLiteral("-H"),
-                                     QStringLiteral("resume")}};
+        return std::pair { QStringLiteral("lp"),
+            QStringList { QStringLiteral("-i"), QString::number(id), QStringLiteral("-H"), QStringLiteral("resume") } };
     });
 }
 
@@ -406,8 +411,8 @@ Supplies readSupplies(const QString& printerName)
     const std::optional<QueueRef> queue = findQueue(connection, printerName, result.error);
     if (!queue)
         return result;
-    const cups::Reply reply =
-        readAttributes(connection, *queue, {"marker-names", "marker-colors", "marker-levels", "marker-types"});
+    const cups::Reply reply
+        = readAttributes(connection, *queue, { "marker-names", "marker-colors", "marker-levels", "marker-types" });
     if (!reply.ok()) {
         result.error = reply.error;
         return result;
@@ -420,14 +425,12 @@ QString getPrinterSupplies(const QString& printerName)
 {
     const Supplies supplies = readSupplies(printerName);
     if (supplies.error != win32::kSuccess)
-        return compact({{QStringLiteral("code"), qint64(supplies.error)}});
+        return compact({ { QStringLiteral("code"), qint64(supplies.error) } });
     QJsonArray list;
     for (const Supply& supply : supplies.supplies)
-        list.append(QJsonObject{{QStringLiteral("name"), supply.name},
-                                {QStringLiteral("color"), supply.color},
-                                {QStringLiteral("level"), supply.level},
-                                {QStringLiteral("type"), supply.type}});
-    return compact({{QStringLiteral("code"), 0}, {QStringLiteral("supplies"), list}});
+        list.append(QJsonObject { { QStringLiteral("name"), supply.name }, { QStringLiteral("color"), supply.color },
+            { QStringLiteral("level"), supply.level }, { QStringLiteral("type"), supply.type } });
+    return compact({ { QStringLiteral("code"), 0 }, { QStringLiteral("supplies"), list } });
 }
 
 int setPrinterDescription(const QString& printerName, const QString& description, const QString& location)
@@ -444,16 +447,13 @@ int setPrinterDescription(const QString& printerName, const QString& description
     const QByteArray info = description.toUtf8();
     const QByteArray where = location.toUtf8();
     error = sendForQueue(connection, queue->isClass ? IPP_OP_CUPS_ADD_MODIFY_CLASS : IPP_OP_CUPS_ADD_MODIFY_PRINTER,
-                         *queue, "/admin/", [&](ipp_t* request) {
-                             ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-info", nullptr,
-                                          info.constData());
-                             ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-location", nullptr,
-                                          where.constData());
-                         })
-                .error;
+        *queue, "/admin/", [&](ipp_t* request) {
+            ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-info", nullptr, info.constData());
+            ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-location", nullptr, where.constData());
+        }).error;
     if (error == win32::kAccessDenied)
-        error = runPrivileged(QStringLiteral("lpadmin"), {QStringLiteral("-p"), queue->name, QStringLiteral("-D"),
-                                                          description, QStringLiteral("-L"), location});
+        error = runPrivileged(QStringLiteral("lpadmin"),
+            { QStringLiteral("-p"), queue->name, QStringLiteral("-D"), description, QStringLiteral("-L"), location });
     if (error == win32::kSuccess)
         PrinterMonitor::instance().refreshSoon();
     return int(error);
@@ -475,4 +475,4 @@ std::optional<std::vector<Supply>> suppliesFromIppBytes(const unsigned char* dat
     return suppliesFromResponse(message.get());
 }
 
-}  // namespace PrinterAPI
+} // namespace PrinterAPI

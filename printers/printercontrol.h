@@ -35,19 +35,19 @@ int setPrinterAcceptJobs(const QString& printerName, bool accept);
 // One unfinished job of a queue as the page sees it.
 struct QueueJob {
     int id = 0;
-    QString name;      // job-name ("" when the scheduler keeps it private)
-    QString owner;     // job-originating-user-name
-    qint64 size = 0;   // bytes (job-k-octets x 1024)
-    QString state;     // pending, held, processing, stopped, canceled, aborted, completed
-    QStringList reasons;  // job-state-reasons
-    qint64 time = 0;   // time-at-creation, seconds since 1970
+    QString name; // job-name ("" when the scheduler keeps it private)
+    QString owner; // job-originating-user-name
+    qint64 size = 0; // bytes (job-k-octets x 1024)
+    QString state; // pending, held, processing, stopped, canceled, aborted, completed
+    QStringList reasons; // job-state-reasons
+    qint64 time = 0; // time-at-creation, seconds since 1970
 };
 
 // The queue's unfinished jobs and whether it takes new ones.
 struct QueueJobs {
     win32::ErrorCode error = win32::kSuccess;
-    bool accepting = true;  // printer-is-accepting-jobs
-    bool paused = false;    // printer-state stopped
+    bool accepting = true; // printer-is-accepting-jobs
+    bool paused = false; // printer-state stopped
     std::vector<QueueJob> jobs;
 };
 QueueJobs readQueueJobs(const QString& printerName);
@@ -64,10 +64,10 @@ int releasePrinterJob(const QString& printerName, const QJsonValue& jobId);
 
 // One supply (marker) of a queue.
 struct Supply {
-    QString name;   // marker-names
-    QString color;  // "#RRGGBB", several joined by "#" as CUPS keeps them, or "" (none / unknown)
+    QString name; // marker-names
+    QString color; // "#RRGGBB", several joined by "#" as CUPS keeps them, or "" (none / unknown)
     int level = -1; // 0..100 percent; -1 unknown, -2 unknown but some left, -3 ok
-    QString type;   // marker-types keyword, e.g. toner, ink, ink-cartridge
+    QString type; // marker-types keyword, e.g. toner, ink, ink-cartridge
 };
 struct Supplies {
     win32::ErrorCode error = win32::kSuccess;
@@ -95,8 +95,8 @@ bool isValidQueueText(const QString& text);
 // unequal length are cut to the shortest of names and levels, colours and
 // types missing are "". Levels outside -3..100 read as -1; colours that are
 // not "#RRGGBB" (or several joined, or "none") read as "".
-std::vector<Supply> suppliesFromMarkers(const QStringList& names, const QStringList& colors,
-                                        const std::vector<int>& levels, const QStringList& types);
+std::vector<Supply> suppliesFromMarkers(
+    const QStringList& names, const QStringList& colors, const std::vector<int>& levels, const QStringList& types);
 
 // The jobs and supplies of a scheduler's answer in IPP wire form (a Get-Jobs
 // or Get-Printer-Attributes response); nullopt when it is not a whole IPP
@@ -104,4 +104,4 @@ std::vector<Supply> suppliesFromMarkers(const QStringList& names, const QStringL
 std::optional<std::vector<QueueJob>> jobsFromIppBytes(const unsigned char* data, std::size_t size);
 std::optional<std::vector<Supply>> suppliesFromIppBytes(const unsigned char* data, std::size_t size);
 
-}  // namespace PrinterAPI
+} // namespace PrinterAPI

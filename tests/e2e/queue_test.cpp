@@ -22,14 +22,16 @@ protected:
         if (HasFatalFailure())
             return;
         showPanel(QStringLiteral("printers"));
-        ASSERT_TRUE(waitForPage(QStringLiteral("Korvane.printers.loaded() && "
-                                               "!!document.querySelector('#printers-list article[data-printer=\"raw\"]')")));
+        ASSERT_TRUE(
+            waitForPage(QStringLiteral("Korvane.printers.loaded() && "
+                                       "!!document.querySelector('#printers-list article[data-printer=\"raw\"]')")));
     }
 
     QString cardText(const QString& printer)
     {
-        return page(QStringLiteral("(function () { var c = document.querySelector('#printers-list article[data-printer=\"%1\"]');"
-                                   " return c ? c.textContent : ''; })()")
+        return page(QStringLiteral(
+                        "(function () { var c = document.querySelector('#printers-list article[data-printer=\"%1\"]');"
+                        " return c ? c.textContent : ''; })()")
                         .arg(printer))
             .toString();
     }
@@ -44,7 +46,10 @@ protected:
                         .arg(printer, action))
             .toBool();
     }
-    QString noticeText() { return page(QStringLiteral("document.getElementById('printers-notice').textContent")).toString(); }
+    QString noticeText()
+    {
+        return page(QStringLiteral("document.getElementById('printers-notice').textContent")).toString();
+    }
     // The job ids of the rows in the card's document list.
     QStringList rows(const QString& printer)
     {
@@ -62,9 +67,9 @@ protected:
     {
         int code = -1;
         const QString out = cupsClient(bed, QStringLiteral("lp"),
-                                       QStringList{QStringLiteral("-d"), queue, QStringLiteral("-t"), title} + extra +
-                                           QStringList{QStringLiteral("/etc/hostname")},
-                                       &code);
+            QStringList { QStringLiteral("-d"), queue, QStringLiteral("-t"), title } + extra
+                + QStringList { QStringLiteral("/etc/hostname") },
+            &code);
         EXPECT_EQ(code, 0) << out.toStdString();
         const int at = out.indexOf(queue + QLatin1Char('-'));
         return at < 0 ? 0 : out.mid(at + queue.size() + 1).section(QLatin1Char(' '), 0, 0).toInt();
@@ -80,9 +85,10 @@ TEST_F(QueueManagement, pauseResumeAndCancelOneDocument)
     const QString raw = QStringLiteral("raw");
     ASSERT_TRUE(hasButton(raw, QStringLiteral("pausePrinter")));
     ASSERT_TRUE(clickIn(raw, QStringLiteral("button[data-action=\"pausePrinter\"]")));
-    EXPECT_TRUE(testsupport::waitFor([&] { return noticeText().contains(QStringLiteral("“raw” is paused")); }, kPageWait))
+    EXPECT_TRUE(
+        testsupport::waitFor([&] { return noticeText().contains(QStringLiteral("“raw” is paused")); }, kPageWait))
         << noticeText().toStdString();
-    EXPECT_TRUE(schedulerSays(QStringLiteral("lpstat"), {QStringLiteral("-p"), raw}, QStringLiteral("disabled")));
+    EXPECT_TRUE(schedulerSays(QStringLiteral("lpstat"), { QStringLiteral("-p"), raw }, QStringLiteral("disabled")));
     // The change report turns the card to "Paused" with a Resume button.
     ASSERT_TRUE(testsupport::waitFor([&] { return hasButton(raw, QStringLiteral("resumePrinter")); }, kPageWait));
     EXPECT_TRUE(cardText(raw).contains(QStringLiteral("Paused")));
@@ -92,49 +98,59 @@ TEST_F(QueueManagement, pauseResumeAndCancelOneDocument)
     ASSERT_GT(first, 0);
     ASSERT_GT(second, first);
     ASSERT_TRUE(clickIn(raw, QStringLiteral("button[data-action=\"getPrinterJobs\"]")));
-    const QStringList both = {QString::number(first), QString::number(second)};
-    ASSERT_TRUE(testsupport::waitFor([&] { return rows(raw) == both; }, kPageWait)) << rows(raw).join(',').toStdString();
+    const QStringList both = { QString::number(first), QString::number(second) };
+    ASSERT_TRUE(testsupport::waitFor([&] { return rows(raw) == both; }, kPageWait))
+        << rows(raw).join(',').toStdString();
     EXPECT_TRUE(cardText(raw).contains(QStringLiteral("Quarterly report")));
     screenshot(QStringLiteral("queue-paused-jobs"));
 
-    ASSERT_TRUE(clickIn(raw, QStringLiteral("tr[data-job=\"%1\"] button[data-action=\"cancelPrinterJob\"]").arg(second)));
-    EXPECT_TRUE(testsupport::waitFor([&] { return rows(raw) == QStringList{QString::number(first)}; }, kPageWait))
+    ASSERT_TRUE(
+        clickIn(raw, QStringLiteral("tr[data-job=\"%1\"] button[data-action=\"cancelPrinterJob\"]").arg(second)));
+    EXPECT_TRUE(testsupport::waitFor([&] { return rows(raw) == QStringList { QString::number(first) }; }, kPageWait))
         << rows(raw).join(',').toStdString();
-    EXPECT_TRUE(noticeText().contains(QStringLiteral("“Holiday photos” was cancelled on “raw”."))) << noticeText().toStdString();
-    const QString left = cupsClient(bed, QStringLiteral("lpstat"), {QStringLiteral("-o"), raw});
+    EXPECT_TRUE(noticeText().contains(QStringLiteral("“Holiday photos” was cancelled on “raw”.")))
+        << noticeText().toStdString();
+    const QString left = cupsClient(bed, QStringLiteral("lpstat"), { QStringLiteral("-o"), raw });
     EXPECT_TRUE(left.contains(QStringLiteral("raw-%1 ").arg(first))) << left.toStdString();
     EXPECT_FALSE(left.contains(QStringLiteral("raw-%1 ").arg(second))) << left.toStdString();
     screenshot(QStringLiteral("queue-cancelled"));
 
     // A held document is released: it waits like the others.
-    const int held = submit(raw, QStringLiteral("Signed form"), {QStringLiteral("-H"), QStringLiteral("hold")});
+    const int held = submit(raw, QStringLiteral("Signed form"), { QStringLiteral("-H"), QStringLiteral("hold") });
     ASSERT_GT(held, second);
-    const QString heldRow = QStringLiteral("#printers-list article[data-printer=\"raw\"] tr[data-job=\"%1\"]").arg(held);
+    const QString heldRow
+        = QStringLiteral("#printers-list article[data-printer=\"raw\"] tr[data-job=\"%1\"]").arg(held);
     const QString heldState = QStringLiteral("(function () { var r = document.querySelector('%1');"
-                                             " return r ? r.children[4].textContent : ''; })()").arg(heldRow);
-    ASSERT_TRUE(clickIn(raw, QStringLiteral("button[data-action=\"getPrinterJobs\"]")));  // hide
-    ASSERT_TRUE(clickIn(raw, QStringLiteral("button[data-action=\"getPrinterJobs\"]")));  // and show again, read anew
+                                             " return r ? r.children[4].textContent : ''; })()")
+                                  .arg(heldRow);
+    ASSERT_TRUE(clickIn(raw, QStringLiteral("button[data-action=\"getPrinterJobs\"]"))); // hide
+    ASSERT_TRUE(clickIn(raw, QStringLiteral("button[data-action=\"getPrinterJobs\"]"))); // and show again, read anew
     ASSERT_TRUE(testsupport::waitFor([&] { return page(heldState).toString() == QStringLiteral("Held"); }, kPageWait))
         << page(heldState).toString().toStdString();
     ASSERT_TRUE(clickSelector(heldRow + QStringLiteral(" button[data-action=\"releasePrinterJob\"]")));
-    EXPECT_TRUE(testsupport::waitFor([&] { return page(heldState).toString() == QStringLiteral("Waiting"); }, kPageWait))
+    EXPECT_TRUE(
+        testsupport::waitFor([&] { return page(heldState).toString() == QStringLiteral("Waiting"); }, kPageWait))
         << page(heldState).toString().toStdString();
-    EXPECT_TRUE(noticeText().contains(QStringLiteral("“Signed form” was released and prints on “raw”."))) << noticeText().toStdString();
+    EXPECT_TRUE(noticeText().contains(QStringLiteral("“Signed form” was released and prints on “raw”.")))
+        << noticeText().toStdString();
 
     // Refusing new documents, and taking them again.
     ASSERT_TRUE(clickIn(raw, QStringLiteral("button[data-action=\"setPrinterAcceptJobs\"]")));
-    EXPECT_TRUE(schedulerSays(QStringLiteral("lpstat"), {QStringLiteral("-a"), raw}, QStringLiteral("not accepting")));
-    EXPECT_TRUE(testsupport::waitFor([&] { return cardText(raw).contains(QStringLiteral("This printer refuses new documents.")); },
-                                     kPageWait));
+    EXPECT_TRUE(
+        schedulerSays(QStringLiteral("lpstat"), { QStringLiteral("-a"), raw }, QStringLiteral("not accepting")));
+    EXPECT_TRUE(testsupport::waitFor(
+        [&] { return cardText(raw).contains(QStringLiteral("This printer refuses new documents.")); }, kPageWait));
     ASSERT_TRUE(clickIn(raw, QStringLiteral("button[data-action=\"setPrinterAcceptJobs\"]")));
-    EXPECT_TRUE(schedulerSays(QStringLiteral("lpstat"), {QStringLiteral("-a"), raw}, QStringLiteral("raw accepting")));
+    EXPECT_TRUE(
+        schedulerSays(QStringLiteral("lpstat"), { QStringLiteral("-a"), raw }, QStringLiteral("raw accepting")));
 
     // The remaining documents go too, and the printer is resumed.
-    for (const int job : {first, held})
-        ASSERT_TRUE(clickIn(raw, QStringLiteral("tr[data-job=\"%1\"] button[data-action=\"cancelPrinterJob\"]").arg(job)));
+    for (const int job : { first, held })
+        ASSERT_TRUE(
+            clickIn(raw, QStringLiteral("tr[data-job=\"%1\"] button[data-action=\"cancelPrinterJob\"]").arg(job)));
     EXPECT_TRUE(testsupport::waitFor([&] { return rows(raw).isEmpty(); }, kPageWait));
     ASSERT_TRUE(clickIn(raw, QStringLiteral("button[data-action=\"resumePrinter\"]")));
-    EXPECT_TRUE(schedulerSays(QStringLiteral("lpstat"), {QStringLiteral("-p"), raw}, QStringLiteral("enabled")));
+    EXPECT_TRUE(schedulerSays(QStringLiteral("lpstat"), { QStringLiteral("-p"), raw }, QStringLiteral("enabled")));
     EXPECT_TRUE(testsupport::waitFor([&] { return hasButton(raw, QStringLiteral("pausePrinter")); }, kPageWait));
 }
 
@@ -142,12 +158,14 @@ TEST_F(QueueManagement, descriptionAndLocationAreEditedOnTheCard)
 {
     const QString raw = QStringLiteral("raw");
     ASSERT_TRUE(clickIn(raw, QStringLiteral("button[data-action=\"editDescription\"]")));
-    ASSERT_TRUE(waitForPage(QStringLiteral("!!document.querySelector('#printers-list article[data-printer=\"raw\"] .edit-form')")));
+    ASSERT_TRUE(waitForPage(
+        QStringLiteral("!!document.querySelector('#printers-list article[data-printer=\"raw\"] .edit-form')")));
     const auto type = [this](const QString& field, const QString& text) {
-        return page(QStringLiteral("(function () { var i = document.querySelector('#printers-list article[data-printer=\"raw\"]"
-                                   " input[data-action=\"edit-%1\"]'); i.value = %2;"
-                                   " i.dispatchEvent(new Event('input', { bubbles: true })); return true; })()")
-                        .arg(field, jsString(text)))
+        return page(
+            QStringLiteral("(function () { var i = document.querySelector('#printers-list article[data-printer=\"raw\"]"
+                           " input[data-action=\"edit-%1\"]'); i.value = %2;"
+                           " i.dispatchEvent(new Event('input', { bubbles: true })); return true; })()")
+                .arg(field, jsString(text)))
             .toBool();
     };
     ASSERT_TRUE(type(QStringLiteral("description"), QStringLiteral("Label printer 标签")));
@@ -156,13 +174,17 @@ TEST_F(QueueManagement, descriptionAndLocationAreEditedOnTheCard)
     ASSERT_TRUE(clickIn(raw, QStringLiteral("button[data-action=\"saveDescription\"]")));
     EXPECT_TRUE(testsupport::waitFor([&] { return noticeText().contains(QStringLiteral("were saved")); }, kPageWait))
         << noticeText().toStdString();
-    const QStringList args = {QStringLiteral("-l"), QStringLiteral("-p"), raw};
+    const QStringList args = { QStringLiteral("-l"), QStringLiteral("-p"), raw };
     EXPECT_TRUE(schedulerSays(QStringLiteral("lpstat"), args, QStringLiteral("Description: Label printer 标签")));
     EXPECT_TRUE(schedulerSays(QStringLiteral("lpstat"), args, QStringLiteral("Location: Mail room")));
-    EXPECT_TRUE(testsupport::waitFor([&] { return cardText(raw).contains(QStringLiteral("Location: Mail room")); }, kPageWait));
+    EXPECT_TRUE(
+        testsupport::waitFor([&] { return cardText(raw).contains(QStringLiteral("Location: Mail room")); }, kPageWait));
     // Back as the bed made it.
     int code = -1;
-    cupsClient(bed, QStringLiteral("lpadmin"), {QStringLiteral("-p"), raw, QStringLiteral("-D"), QStringLiteral("Raw queue"), QStringLiteral("-L"), QString()}, &code);
+    cupsClient(bed, QStringLiteral("lpadmin"),
+        { QStringLiteral("-p"), raw, QStringLiteral("-D"), QStringLiteral("Raw queue"), QStringLiteral("-L"),
+            QString() },
+        &code);
     EXPECT_EQ(code, 0);
 }
 
@@ -174,18 +196,20 @@ protected:
     QueueSupplyBars() { bed = Bed::Repair; }
     void SetUp() override
     {
-        ASSERT_TRUE(writeMarkers(QStringLiteral("alerts"), "Attribute marker-colors \\#000000,\\#00FFFF,\\#FF00FF\n"
-                                                           "Attribute marker-levels 6,55,-3\n"
-                                                           "Attribute marker-names Black Toner,Cyan Toner,Magenta Toner\n"
-                                                           "Attribute marker-types toner,toner,toner\n"));
+        ASSERT_TRUE(writeMarkers(QStringLiteral("alerts"),
+            "Attribute marker-colors \\#000000,\\#00FFFF,\\#FF00FF\n"
+            "Attribute marker-levels 6,55,-3\n"
+            "Attribute marker-names Black Toner,Cyan Toner,Magenta Toner\n"
+            "Attribute marker-types toner,toner,toner\n"));
         QueueManagement::SetUp();
     }
     bool runBed(const QString& command)
     {
         QProcess process;
         process.start(qEnvironmentVariable("KORVANE_SOURCE_DIR") + QStringLiteral("/tests/testbeds/cups/bed"),
-                      {command, bedDir(bed)});
-        return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+            { command, bedDir(bed) });
+        return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit
+            && process.exitCode() == 0;
     }
     bool writeMarkers(const QString& queue, const QByteArray& lines)
     {
@@ -201,7 +225,8 @@ protected:
         if (start < 0 || end < 0)
             return false;
         QString block = text.mid(start, end - start);
-        block.remove(QRegularExpression(QStringLiteral("^Attribute marker-[^\n]*\n"), QRegularExpression::MultilineOption));
+        block.remove(
+            QRegularExpression(QStringLiteral("^Attribute marker-[^\n]*\n"), QRegularExpression::MultilineOption));
         text.replace(start, end - start, block + QString::fromUtf8(lines));
         if (!conf.open(QIODevice::WriteOnly | QIODevice::Truncate) || conf.write(text.toUtf8()) < 0)
             return false;
@@ -213,10 +238,11 @@ protected:
 TEST_F(QueueSupplyBars, supplyLevelsShowAsBarsOnTheCard)
 {
     const QString alerts = QStringLiteral("alerts");
-    const QString bars = QStringLiteral("Array.prototype.map.call(document.querySelectorAll("
-                                        "'#printers-list article[data-printer=\"alerts\"] li.supply'),"
-                                        " function (s) { return s.textContent + '|' + s.querySelector('.fill').style.width; })"
-                                        ".join(';')");
+    const QString bars
+        = QStringLiteral("Array.prototype.map.call(document.querySelectorAll("
+                         "'#printers-list article[data-printer=\"alerts\"] li.supply'),"
+                         " function (s) { return s.textContent + '|' + s.querySelector('.fill').style.width; })"
+                         ".join(';')");
     const QString expected = QStringLiteral("Black Toner6% — low|6%;Cyan Toner55%|55%;Magenta TonerOK|100%");
     ASSERT_TRUE(testsupport::waitFor([&] { return page(bars).toString() == expected; }, kPageWait))
         << page(bars).toString().toStdString();
@@ -226,5 +252,5 @@ TEST_F(QueueSupplyBars, supplyLevelsShowAsBarsOnTheCard)
     screenshot(QStringLiteral("queue-supplies"));
 }
 
-}  // namespace
-}  // namespace e2e
+} // namespace
+} // namespace e2e

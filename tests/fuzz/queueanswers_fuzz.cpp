@@ -2,8 +2,8 @@
 // from (Get-Jobs, Get-Printer-Attributes), as any program listening on the
 // scheduler's socket may send them.
 
-#include "printers/printercontrol.h"
 #include "fuzzcheck.h"
+#include "printers/printercontrol.h"
 
 #include <cstddef>
 #include <cstdint>

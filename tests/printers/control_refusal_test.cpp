@@ -3,8 +3,8 @@
 // changed; with it the matching CUPS command is run once, as an argument list
 // aimed at this scheduler.
 
-#include "printers/printercontrol.h"
 #include "printers/printerapi.h"
+#include "printers/printercontrol.h"
 #include "printers/printertestutil.h"
 #include "support/testsupport.h"
 
@@ -19,13 +19,13 @@ bool paused(const QString& queue)
 {
     return QJsonDocument::fromJson(getPrinterJobs(queue).toUtf8()).object()["paused"].toBool();
 }
-}  // namespace
+} // namespace
 
 TEST(ControlRefusal, RefusedPauseWithoutPkexecIsAccessDenied)
 {
     setPasswordPrompt({});
     FakePrograms fakes;
-    testsupport::ScopedEnv path("PATH", fakes.dir().toUtf8() + ":/usr/sbin:/sbin");  // cupsdisable, no pkexec
+    testsupport::ScopedEnv path("PATH", fakes.dir().toUtf8() + ":/usr/sbin:/sbin"); // cupsdisable, no pkexec
     EXPECT_EQ(pausePrinter("inkjet"), 5);
     EXPECT_FALSE(paused("inkjet"));
 }
@@ -40,7 +40,7 @@ TEST(ControlRefusal, RefusedPauseAndResumeAreRetriedThroughPkexec)
     QStringList argv = fakes.argumentsOf("pkexec");
     ASSERT_EQ(argv.size(), 4);
     EXPECT_TRUE(argv[0].endsWith("/cupsdisable"));
-    EXPECT_EQ(argv.mid(1), QStringList({"-h", schedulerAddress(), "inkjet"}));
+    EXPECT_EQ(argv.mid(1), QStringList({ "-h", schedulerAddress(), "inkjet" }));
     EXPECT_EQ(resumePrinter("inkjet"), 0);
     argv = fakes.argumentsOf("pkexec");
     ASSERT_EQ(argv.size(), 4);
@@ -57,8 +57,8 @@ TEST(ControlRefusal, RefusedDescriptionIsRetriedWithLpadmin)
     const QStringList argv = fakes.argumentsOf("pkexec");
     ASSERT_EQ(argv.size(), 9);
     EXPECT_TRUE(argv[0].endsWith("/lpadmin"));
-    EXPECT_EQ(argv.mid(1), QStringList({"-h", schedulerAddress(), "-p", "laser", "-D", "-Front desk", "-L",
-                                        "Hall; $(true)"}));
+    EXPECT_EQ(argv.mid(1),
+        QStringList({ "-h", schedulerAddress(), "-p", "laser", "-D", "-Front desk", "-L", "Hall; $(true)" }));
 }
 
 TEST(ControlRefusal, DismissedDialogIsAccessDenied)

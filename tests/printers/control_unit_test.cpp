@@ -14,9 +14,9 @@ TEST(JobIdFromPage, OnlyWholeNumbersFromOneTo2Pow31Minus1)
     EXPECT_EQ(jobIdFromPage(QJsonValue(1)), 1);
     EXPECT_EQ(jobIdFromPage(QJsonValue(42.0)), 42);
     EXPECT_EQ(jobIdFromPage(QJsonValue(2147483647.0)), 2147483647);
-    for (const QJsonValue& v : {QJsonValue(0), QJsonValue(-3), QJsonValue(1.5), QJsonValue(2147483648.0),
-                                QJsonValue(1e300), QJsonValue("7"), QJsonValue(true), QJsonValue(QJsonArray{7}),
-                                QJsonValue(), QJsonValue(QJsonValue::Undefined)})
+    for (const QJsonValue& v :
+        { QJsonValue(0), QJsonValue(-3), QJsonValue(1.5), QJsonValue(2147483648.0), QJsonValue(1e300), QJsonValue("7"),
+            QJsonValue(true), QJsonValue(QJsonArray { 7 }), QJsonValue(), QJsonValue(QJsonValue::Undefined) })
         EXPECT_FALSE(jobIdFromPage(v).has_value());
 }
 
@@ -26,19 +26,19 @@ TEST(QueueText, BoundedAndWithoutControlCharacters)
     EXPECT_TRUE(isValidQueueText(QString::fromUtf8("2nd floor, room 12 — 二楼")));
     EXPECT_TRUE(isValidQueueText(QString(127, QLatin1Char('a'))));
     EXPECT_FALSE(isValidQueueText(QString(128, QLatin1Char('a'))));
-    EXPECT_TRUE(isValidQueueText(QString(42, QChar(0x4E8C))));   // 126 bytes
-    EXPECT_FALSE(isValidQueueText(QString(43, QChar(0x4E8C))));  // 129 bytes
+    EXPECT_TRUE(isValidQueueText(QString(42, QChar(0x4E8C)))); // 126 bytes
+    EXPECT_FALSE(isValidQueueText(QString(43, QChar(0x4E8C)))); // 129 bytes
     EXPECT_TRUE(isValidQueueText(QString::fromUtf8("emoji \xF0\x9F\x96\xA8")));
-    for (const QString& bad : {QString("a\nb"), QString("a\tb"), QString("a\rb"), QString(QChar(0)),
-                               QString(QChar(0x7F)), QString(QChar(0x85)), QString(QChar(0x2028)),
-                               QString(QChar(0xD800)), QString(QString(QChar(0xDC00)) + "x")})
+    for (const QString& bad : { QString("a\nb"), QString("a\tb"), QString("a\rb"), QString(QChar(0)),
+             QString(QChar(0x7F)), QString(QChar(0x85)), QString(QChar(0x2028)), QString(QChar(0xD800)),
+             QString(QString(QChar(0xDC00)) + "x") })
         EXPECT_FALSE(isValidQueueText(bad)) << bad.toUtf8().toHex().constData();
 }
 
 TEST(SuppliesFromMarkers, ReadsEachMarker)
 {
-    const std::vector<Supply> s = suppliesFromMarkers({"Black", "Cyan", "Waste"}, {"#000000", "#00ffff", "none"},
-                                                      {80, 5, -3}, {"toner", "ink-cartridge", "waste-toner"});
+    const std::vector<Supply> s = suppliesFromMarkers({ "Black", "Cyan", "Waste" }, { "#000000", "#00ffff", "none" },
+        { 80, 5, -3 }, { "toner", "ink-cartridge", "waste-toner" });
     ASSERT_EQ(s.size(), 3u);
     EXPECT_EQ(s[0].name, "Black");
     EXPECT_EQ(s[0].color, "#000000");
@@ -53,18 +53,18 @@ TEST(SuppliesFromMarkers, ReadsEachMarker)
 
 TEST(SuppliesFromMarkers, OddValuesAreCutOrReadAsUnknown)
 {
-    std::vector<Supply> s = suppliesFromMarkers({"A", "B", "C"}, {"#00FF00#FF00FF"}, {101, -4}, {"Bad Type"});
-    ASSERT_EQ(s.size(), 2u);  // as many as there are levels
+    std::vector<Supply> s = suppliesFromMarkers({ "A", "B", "C" }, { "#00FF00#FF00FF" }, { 101, -4 }, { "Bad Type" });
+    ASSERT_EQ(s.size(), 2u); // as many as there are levels
     EXPECT_EQ(s[0].color, "#00FF00#FF00FF");
     EXPECT_EQ(s[0].level, -1);
     EXPECT_EQ(s[0].type, "");
     EXPECT_EQ(s[1].color, "");
     EXPECT_EQ(s[1].level, -1);
-    s = suppliesFromMarkers({"A"}, {"red", "#12345"}, {10, 20}, {});
+    s = suppliesFromMarkers({ "A" }, { "red", "#12345" }, { 10, 20 }, {});
     ASSERT_EQ(s.size(), 1u);
     EXPECT_EQ(s[0].color, "");
     EXPECT_EQ(s[0].type, "");
-    EXPECT_TRUE(suppliesFromMarkers({}, {}, {50}, {}).empty());
+    EXPECT_TRUE(suppliesFromMarkers({}, {}, { 50 }, {}).empty());
     QStringList many;
     std::vector<int> levels;
     for (int i = 0; i < 100; ++i) {
@@ -72,7 +72,7 @@ TEST(SuppliesFromMarkers, OddValuesAreCutOrReadAsUnknown)
         levels.push_back(i);
     }
     EXPECT_EQ(suppliesFromMarkers(many, {}, levels, {}).size(), 32u);
-    EXPECT_EQ(suppliesFromMarkers({QString(1000, QLatin1Char('n'))}, {}, {1}, {})[0].name.size(), 255);
+    EXPECT_EQ(suppliesFromMarkers({ QString(1000, QLatin1Char('n')) }, {}, { 1 }, {})[0].name.size(), 255);
 }
 
 namespace {
@@ -85,7 +85,7 @@ const unsigned char* bytes(const QByteArray& data)
 {
     return reinterpret_cast<const unsigned char*>(data.constData());
 }
-}  // namespace
+} // namespace
 
 // Answers the scheduler gave, kept as the fuzz target's seeds.
 TEST(QueueAnswers, JobsOfARealGetJobsAnswer)
