@@ -92,6 +92,7 @@ protected:
 private:
     void bindCommands();
     void bindPrinterCommands();
+    void bindQueueCommands();
     void bindRepairCommands();
     void startWorker(std::function<QString(int, std::uintptr_t)> job, int mode, std::uintptr_t argument,
                      void (MainBlkWindow::*slot)(QString));

@@ -12,6 +12,7 @@
 #include "online/downloaderobjmanager.h"
 #include "online/user.h"
 #include "printers/printerapi.h"
+#include "printers/printercontrol.h"
 #include "printers/win32printer.h"
 #include "repair/repairapi.h"
 #include "sysutil/launch.h"
@@ -102,10 +103,50 @@ void MainBlkWindow::bindPrinterCommands()
             return QJsonValue(qint64(PrinterAPI::win32printer::kOpenManagerMissingArgument));
         return QJsonValue(PrinterAPI::openManager(webui::jsargs::toHandle(args.at(0)), intArg(args, 1)));
     });
+    bindQueueCommands();
     bindCommand(QStringLiteral("checkMMCExists"), 1,
                 [](const QJsonArray& args) { return QJsonValue(PrinterAPI::checkMMCExists(intArg(args, 0))); });
     bindCommand(QStringLiteral("installDriverPackage"), 3, [this](const QJsonArray& args) {
         return QJsonValue(PrinterAPI::installDriverPackage(handle(), textArg(args, 0), textArg(args, 1)));
+    });
+}
+
+void MainBlkWindow::bindQueueCommands()
+{
+    using NameOperation = int (*)(const QString&);
+    const std::pair<const char*, NameOperation> operations[] = {
+        {"pausePrinter", &PrinterAPI::pausePrinter},
+        {"resumePrinter", &PrinterAPI::resumePrinter},
+    };
+    for (const auto& [name, operation] : operations) {
+        bindCommand(QString::fromLatin1(name), 1, [operation = operation](const QJsonArray& args) {
+            return QJsonValue(operation(textArg(args, 0)));
+        });
+    }
+    bindCommand(QStringLiteral("setPrinterAcceptJobs"), 2, [](const QJsonArray& args) {
+        const QJsonValue accept = webui::jsargs::at(args, 1);
+        if (!accept.isBool())
+            return QJsonValue(int(win32::kInvalidParameter));
+        return QJsonValue(PrinterAPI::setPrinterAcceptJobs(textArg(args, 0), accept.toBool()));
+    });
+    bindCommand(QStringLiteral("getPrinterJobs"), 1,
+                [](const QJsonArray& args) { return QJsonValue(PrinterAPI::getPrinterJobs(textArg(args, 0))); });
+    bindCommand(QStringLiteral("cancelPrinterJob"), 2, [](const QJsonArray& args) {
+        return QJsonValue(PrinterAPI::cancelPrinterJob(textArg(args, 0), webui::jsargs::at(args, 1)));
+    });
+    bindCommand(QStringLiteral("releasePrinterJob"), 2, [](const QJsonArray& args) {
+        return QJsonValue(PrinterAPI::releasePrinterJob(textArg(args, 0), webui::jsargs::at(args, 1)));
+    });
+    bindCommand(QStringLiteral("getPrinterSupplies"), 1,
+                [](const QJsonArray& args) { return QJsonValue(PrinterAPI::getPrinterSupplies(textArg(args, 0))); });
+    bindCommand(QStringLiteral("setPrinterDescription"), 3, [](const QJsonArray& args) {
+        // Both texts must be given: a missing one would clear what is there.
+        const QJsonValue description = webui::jsargs::at(args, 1);
+        const QJsonValue location = webui::jsargs::at(args, 2);
+        if (!description.isString() || !location.isString())
+            return QJsonValue(int(win32::kInvalidParameter));
+        return QJsonValue(
+            PrinterAPI::setPrinterDescription(textArg(args, 0), description.toString(), location.toString()));
     });
 }
 

@@ -75,6 +75,7 @@
       printers = pending === 0 ? fresh : model.mergePrinters(printers, list);
       if (pending === 0) {
         global.clearTimeout(waitTimer);
+        if (K.queue) K.queue.listed(printers);
         if (!loaded || noticeNode.querySelector && noticeNode.querySelector('.busy, .warn')) ui.clear(noticeNode);
       }
     } else {
@@ -153,6 +154,7 @@
     else if (r.renamed) ui.notice(noticeNode, 'info', { key: 'printers.renamed', args: [r.renamed.from, r.renamed.to] });
     else if (r.added) ui.notice(noticeNode, 'ok', { key: 'printers.added', args: [r.added] });
     if (r.refresh) scheduleRefresh();
+    if (K.queue && change) K.queue.changed(change.printerName);
     render();
     changed();
   }
@@ -226,10 +228,11 @@
       actionButton(p, 'getPrinterInfo', 'action.state', readState),
       actionButton(p, 'deletePrinter', 'action.delete', remove)
     ]);
+    var manage = K.queue ? K.queue.cardParts(p) : {};
     return el('article', { 'class': 'printer', role: 'listitem', 'data-printer': p.printerName,
                            'aria-label': p.printerName }, [
-      el('header', {}, [el('h3', { text: p.printerName }), tags]),
-      statusBlock(p), jobs, details(p), actions
+      el('header', {}, [el('h3', { text: p.printerName }), tags]), manage.description,
+      statusBlock(p), manage.supplies, jobs, details(p), actions, manage.buttons, manage.jobs, manage.edit
     ]);
   }
 
@@ -425,6 +428,7 @@
       section.appendChild(noticeNode);
       listNode = el('div', { id: 'printers-list', role: 'list', 'aria-labelledby': 'tab-printers' });
       section.appendChild(listNode);
+      if (K.queue) K.queue.attach({ notice: noticeNode, render: render, refresh: scheduleRefresh });
       K.on('enumPrinterCbkByCpp', onList);
       K.on('notifyPrinterChangeByCpp', onChange);
       K.on('notifyPrinterCountByCpp', onCount);

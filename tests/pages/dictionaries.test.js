@@ -26,7 +26,8 @@ const DYNAMIC = {
   'faq.q': ['1', '2', '3', '4', '5'],
   'faq.a': ['1', '2', '3', '4', '5'],
   'hw.': require('../../html/js/model/hardware.js').FIELDS,
-  'check.firewall.': ['discovery.open', 'discovery.closed', 'sharing.open', 'sharing.closed']
+  'check.firewall.': ['discovery.open', 'discovery.closed', 'sharing.open', 'sharing.closed'],
+  'job.state.': require('../../html/js/model/queue.js').JOB_STATES.concat(['unknown'])
 };
 // Prefixes of the dynamic keys and storage names also look like keys.
 const NOT_TEXT = new Set(['korvane.language', 'korvane.panel', 'faq.q', 'faq.a']);

@@ -1,0 +1,478 @@
+// Pausing, accepting, jobs, supplies and the description of one queue,
+// through the scheduler; refused administrative requests are retried once
+// through pkexec with the CUPS command that does the same.
+
+#include "printers/printercontrol.h"
+
+#include "printers/cupsspooler.h"
+#include "printers/printerapi.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <iterator>
+
+namespace PrinterAPI {
+
+namespace {
+
+constexpr int kPrivilegedWaitMs = 120 * 1000;
+constexpr int kMaxQueueTextBytes = 127;
+constexpr std::size_t kMaxJobs = 500;
+constexpr std::size_t kMaxSupplies = 32;
+constexpr int kMaxReportedText = 255;
+
+QString bounded(const QString& text)
+{
+    return text.left(kMaxReportedText);
+}
+
+QString findTool(const QString& name)
+{
+    QString path = QStandardPaths::findExecutable(name);
+    if (path.isEmpty())
+        path = QStandardPaths::findExecutable(
+            name, { QStringLiteral("/usr/sbin"), QStringLiteral("/sbin"), QStringLiteral("/usr/bin") });
+    return path;
+}
+
+// The CUPS command with "-h SCHEDULER" and the arguments, through pkexec
+// (which clears the environment, so CUPS_SERVER would not reach the command).
+win32::ErrorCode runPrivileged(const QString& tool, const QStringList& arguments)
+{
+    const QString pkexec = QStandardPaths::findExecutable(QStringLiteral("pkexec"));
+    const QString program = findTool(tool);
+    if (pkexec.isEmpty() || program.isEmpty()) {
+        qInfo("printers: request refused and no pkexec/%s to retry with", qPrintable(tool));
+        return win32::kAccessDenied;
+    }
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(pkexec, QStringList { program, QStringLiteral("-h"), schedulerAddress() } + arguments);
+    if (!process.waitForStarted(cups::kTimeoutMs))
+        return win32::kAccessDenied;
+    if (!process.waitForFinished(kPrivilegedWaitMs)) {
+        process.kill();
+        process.waitForFinished(cups::kTimeoutMs);
+        return win32::kAccessDenied;
+    }
+    if (process.exitStatus() != QProcess::NormalExit)
+        return win32::kGenFailure;
+    switch (process.exitCode()) {
+    case 0:
+        return win32::kSuccess;
+    case 126: // the user dismissed the dialog
+    case 127: // not authorised
+        return win32::kAccessDenied;
+    default:
+        return win32::kGenFailure;
+    }
+}
+
+// The queue as the scheduler names it, with whether it is a class.
+struct QueueRef {
+    QString name;
+    bool isClass = false;
+};
+
+std::optional<QueueRef> findQueue(
+    cups::SpoolerConnection& connection, const QString& printerName, win32::ErrorCode& error)
+{
+    if (!cups::isValidPrinterName(printerName)) {
+        error = win32::kInvalidPrinterName;
+        return std::nullopt;
+    }
+    if (!connection.isOpen()) {
+        error = win32::kRpcServerUnavailable;
+        return std::nullopt;
+    }
+    const std::optional<cups::QueueAttributes> queue = cups::readQueue(connection, printerName, error);
+    if (!queue)
+        return std::nullopt;
+    return QueueRef { queue->name, queue->isClass() };
+}
+
+cups::Reply sendForQueue(cups::SpoolerConnection& connection, ipp_op_t operation, const QueueRef& queue,
+    const char* resource, const std::function<void(ipp_t*)>& addAttributes = {})
+{
+    cups::IppPtr request = cups::newRequest(operation);
+    cups::addDestinationUri(request.get(), queue.name, queue.isClass);
+    if (addAttributes)
+        addAttributes(request.get());
+    return connection.send(std::move(request), resource);
+}
+
+cups::Reply readAttributes(
+    cups::SpoolerConnection& connection, const QueueRef& queue, const std::vector<const char*>& names)
+{
+    return sendForQueue(connection, IPP_OP_GET_PRINTER_ATTRIBUTES, queue, "/", [&names](ipp_t* request) {
+        ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", int(names.size()), nullptr,
+            names.data());
+    });
+}
+
+// A queue operation the scheduler may refuse, with its privileged twin.
+int queueOperation(const QString& printerName, ipp_op_t operation, const QString& tool)
+{
+    cups::SpoolerConnection connection;
+    win32::ErrorCode error = win32::kSuccess;
+    const std::optional<QueueRef> queue = findQueue(connection, printerName, error);
+    if (!queue)
+        return int(error);
+    error = sendForQueue(connection, operation, *queue, "/admin/").error;
+    // A name starting with '-' would read as an option to the command.
+    if (error == win32::kAccessDenied && !queue->name.startsWith(QLatin1Char('-')))
+        error = runPrivileged(tool, { queue->name });
+    if (error == win32::kSuccess)
+        PrinterMonitor::instance().refreshSoon();
+    return int(error);
+}
+
+QString jobStateKeyword(int state)
+{
+    switch (state) {
+    case IPP_JSTATE_PENDING:
+        return QStringLiteral("pending");
+    case IPP_JSTATE_HELD:
+        return QStringLiteral("held");
+    case IPP_JSTATE_PROCESSING:
+        return QStringLiteral("processing");
+    case IPP_JSTATE_STOPPED:
+        return QStringLiteral("stopped");
+    case IPP_JSTATE_CANCELED:
+        return QStringLiteral("canceled");
+    case IPP_JSTATE_ABORTED:
+        return QStringLiteral("aborted");
+    case IPP_JSTATE_COMPLETED:
+        return QStringLiteral("completed");
+    default:
+        return QStringLiteral("unknown");
+    }
+}
+
+std::vector<QueueJob> jobsFromResponse(ipp_t* response)
+{
+    std::vector<QueueJob> jobs;
+    ipp_attribute_t* attribute = ippFirstAttribute(response);
+    while (attribute && jobs.size() < kMaxJobs) {
+        while (attribute && ippGetGroupTag(attribute) != IPP_TAG_JOB)
+            attribute = ippNextAttribute(response);
+        if (!attribute)
+            break;
+        QueueJob job;
+        int state = 0;
+        for (; attribute && ippGetGroupTag(attribute) == IPP_TAG_JOB; attribute = ippNextAttribute(response)) {
+            const QByteArray name(ippGetName(attribute) ? ippGetName(attribute) : "");
+            const ipp_tag_t tag = ippGetValueTag(attribute);
+            const bool integer = tag == IPP_TAG_INTEGER || tag == IPP_TAG_ENUM;
+            if (name == "job-id" && integer)
+                job.id = ippGetInteger(attribute, 0);
+            else if (name == "job-name")
+                job.name = bounded(cups::attributeText(attribute));
+            else if (name == "job-originating-user-name")
+                job.owner = bounded(cups::attributeText(attribute));
+            else if (name == "job-k-octets" && integer)
+                job.size = qint64(std::max(0, ippGetInteger(attribute, 0))) * 1024;
+            else if (name == "job-state" && integer)
+                state = ippGetInteger(attribute, 0);
+            else if (name == "job-state-reasons")
+                for (int i = 0; i < ippGetCount(attribute) && i < 16; ++i)
+                    job.reasons << bounded(cups::attributeText(attribute, i));
+            else if (name == "time-at-creation" && integer)
+                job.time = std::max(0, ippGetInteger(attribute, 0));
+        }
+        job.state = jobStateKeyword(state);
+        if (job.id > 0)
+            jobs.push_back(std::move(job));
+    }
+    std::sort(jobs.begin(), jobs.end(), [](const QueueJob& a, const QueueJob& b) { return a.id < b.id; });
+    return jobs;
+}
+
+std::vector<QueueJob> jobsOf(cups::SpoolerConnection& connection, const QueueRef& queue, win32::ErrorCode& error)
+{
+    static const char* const kAttributes[] = { "job-id", "job-name", "job-originating-user-name", "job-k-octets",
+        "job-state", "job-state-reasons", "time-at-creation" };
+    const cups::Reply reply = sendForQueue(connection, IPP_OP_GET_JOBS, queue, "/", [](ipp_t* request) {
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "not-completed");
+        ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", int(std::size(kAttributes)),
+            nullptr, kAttributes);
+    });
+    error = reply.error;
+    return reply.ok() ? jobsFromResponse(reply.response.get()) : std::vector<QueueJob> {};
+}
+
+std::vector<Supply> suppliesFromResponse(ipp_t* response)
+{
+    auto texts = [&](const char* name) {
+        QStringList values;
+        if (ipp_attribute_t* a = ippFindAttribute(response, name, IPP_TAG_ZERO))
+            for (int i = 0; i < ippGetCount(a) && i < int(kMaxSupplies); ++i)
+                values << cups::attributeText(a, i);
+        return values;
+    };
+    std::vector<int> levels;
+    if (ipp_attribute_t* a = ippFindAttribute(response, "marker-levels", IPP_TAG_INTEGER))
+        for (int i = 0; i < ippGetCount(a) && i < int(kMaxSupplies); ++i)
+            levels.push_back(ippGetInteger(a, i));
+    return suppliesFromMarkers(texts("marker-names"), texts("marker-colors"), levels, texts("marker-types"));
+}
+
+// An IPP message from bytes; null unless the bytes hold one whole message.
+cups::IppPtr ippFromBytes(const unsigned char* data, std::size_t size)
+{
+    struct Reader {
+        const unsigned char* data;
+        std::size_t size;
+        std::size_t offset = 0;
+    } reader { data, size };
+    const ipp_iocb_t read = [](void* context, ipp_uchar_t* buffer, size_t bytes) -> ssize_t {
+        auto* r = static_cast<Reader*>(context);
+        const std::size_t count = std::min(bytes, r->size - r->offset);
+        std::copy(r->data + r->offset, r->data + r->offset + count, buffer);
+        r->offset += count;
+        return ssize_t(count);
+    };
+    cups::IppPtr message(ippNew());
+    ipp_state_t state = IPP_STATE_IDLE;
+    do {
+        state = ippReadIO(&reader, read, 1, nullptr, message.get());
+    } while (state != IPP_STATE_DATA && state != IPP_STATE_ERROR && reader.offset < reader.size);
+    if (state != IPP_STATE_DATA)
+        return nullptr;
+    return message;
+}
+
+// A job operation on a job of this queue, with its privileged twin.
+int jobOperation(const QString& printerName, const QJsonValue& jobId, ipp_op_t operation,
+    const std::function<std::pair<QString, QStringList>(int)>& privileged)
+{
+    if (!cups::isValidPrinterName(printerName))
+        return int(win32::kInvalidPrinterName);
+    const std::optional<int> id = jobIdFromPage(jobId);
+    if (!id)
+        return int(win32::kInvalidParameter);
+    cups::SpoolerConnection connection;
+    win32::ErrorCode error = win32::kSuccess;
+    const std::optional<QueueRef> queue = findQueue(connection, printerName, error);
+    if (!queue)
+        return int(error);
+    const std::vector<QueueJob> jobs = jobsOf(connection, *queue, error);
+    if (error != win32::kSuccess)
+        return int(error);
+    if (std::none_of(jobs.begin(), jobs.end(), [&](const QueueJob& job) { return job.id == *id; }))
+        return int(win32::kInvalidParameter);
+    error = sendForQueue(connection, operation, *queue, "/jobs/", [&](ipp_t* request) {
+        ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", *id);
+    }).error;
+    if (error == win32::kAccessDenied) {
+        const auto [tool, arguments] = privileged(*id);
+        error = runPrivileged(tool, arguments);
+    }
+    if (error == win32::kSuccess)
+        PrinterMonitor::instance().refreshSoon();
+    return int(error);
+}
+
+QString compact(const QJsonObject& object)
+{
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+} // namespace
+
+std::optional<int> jobIdFromPage(const QJsonValue& value)
+{
+    if (!value.isDouble())
+        return std::nullopt;
+    const double number = value.toDouble();
+    if (!std::isfinite(number) || number < 1 || number > 2147483647.0 || std::floor(number) != number)
+        return std::nullopt;
+    return int(number);
+}
+
+bool isValidQueueText(const QString& text)
+{
+    if (text.toUtf8().size() > kMaxQueueTextBytes)
+        return false;
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        const ushort u = c.unicode();
+        if (c.isSurrogate() || u < 0x20 || (u >= 0x7F && u <= 0x9F) || u == 0x2028 || u == 0x2029)
+            return false;
+    }
+    return true;
+}
+
+std::vector<Supply> suppliesFromMarkers(
+    const QStringList& names, const QStringList& colors, const std::vector<int>& levels, const QStringList& types)
+{
+    static const QRegularExpression kColor(QStringLiteral("^(#[0-9A-Fa-f]{6})+$"));
+    static const QRegularExpression kKeyword(QStringLiteral("^[a-z][a-z0-9-]{0,62}$"));
+    std::vector<Supply> supplies;
+    const std::size_t count = std::min({ std::size_t(names.size()), levels.size(), kMaxSupplies });
+    for (std::size_t i = 0; i < count; ++i) {
+        Supply supply;
+        supply.name = bounded(names.at(int(i)));
+        const QString color = int(i) < colors.size() ? colors.at(int(i)) : QString();
+        if (color.size() <= 6 * 7 && kColor.match(color).hasMatch())
+            supply.color = color.toUpper();
+        const int level = levels[i];
+        supply.level = level >= -3 && level <= 100 ? level : -1;
+        const QString type = int(i) < types.size() ? types.at(int(i)) : QString();
+        if (kKeyword.match(type).hasMatch())
+            supply.type = type;
+        supplies.push_back(std::move(supply));
+    }
+    return supplies;
+}
+
+int pausePrinter(const QString& printerName)
+{
+    return queueOperation(printerName, IPP_OP_PAUSE_PRINTER, QStringLiteral("cupsdisable"));
+}
+
+int resumePrinter(const QString& printerName)
+{
+    return queueOperation(printerName, IPP_OP_RESUME_PRINTER, QStringLiteral("cupsenable"));
+}
+
+int setPrinterAcceptJobs(const QString& printerName, bool accept)
+{
+    return accept ? queueOperation(printerName, IPP_OP_CUPS_ACCEPT_JOBS, QStringLiteral("cupsaccept"))
+                  : queueOperation(printerName, IPP_OP_CUPS_REJECT_JOBS, QStringLiteral("cupsreject"));
+}
+
+QueueJobs readQueueJobs(const QString& printerName)
+{
+    QueueJobs result;
+    cups::SpoolerConnection connection;
+    const std::optional<QueueRef> queue = findQueue(connection, printerName, result.error);
+    if (!queue)
+        return result;
+    const cups::Reply reply = readAttributes(connection, *queue, { "printer-is-accepting-jobs", "printer-state" });
+    if (!reply.ok()) {
+        result.error = reply.error;
+        return result;
+    }
+    if (ipp_attribute_t* a = ippFindAttribute(reply.response.get(), "printer-is-accepting-jobs", IPP_TAG_BOOLEAN))
+        result.accepting = ippGetBoolean(a, 0);
+    if (ipp_attribute_t* a = ippFindAttribute(reply.response.get(), "printer-state", IPP_TAG_ENUM))
+        result.paused = ippGetInteger(a, 0) == IPP_PSTATE_STOPPED;
+    result.jobs = jobsOf(connection, *queue, result.error);
+    return result;
+}
+
+QString getPrinterJobs(const QString& printerName)
+{
+    const QueueJobs queue = readQueueJobs(printerName);
+    if (queue.error != win32::kSuccess)
+        return compact({ { QStringLiteral("code"), qint64(queue.error) } });
+    QJsonArray jobs;
+    for (const QueueJob& job : queue.jobs) {
+        jobs.append(QJsonObject { { QStringLiteral("id"), job.id }, { QStringLiteral("name"), job.name },
+            { QStringLiteral("owner"), job.owner }, { QStringLiteral("size"), job.size },
+            { QStringLiteral("state"), job.state },
+            { QStringLiteral("reasons"), QJsonArray::fromStringList(job.reasons) },
+            { QStringLiteral("time"), job.time } });
+    }
+    return compact({ { QStringLiteral("code"), 0 }, { QStringLiteral("accepting"), queue.accepting },
+        { QStringLiteral("paused"), queue.paused }, { QStringLiteral("jobs"), jobs } });
+}
+
+int cancelPrinterJob(const QString& printerName, const QJsonValue& jobId)
+{
+    return jobOperation(printerName, jobId, IPP_OP_CANCEL_JOB, [](int id) {
+        return std::pair { QStringLiteral("cancel"), QStringList { QString::number(id) } };
+    });
+}
+
+int releasePrinterJob(const QString& printerName, const QJsonValue& jobId)
+{
+    return jobOperation(printerName, jobId, IPP_OP_RELEASE_JOB, [](int id) {
+        return std::pair { QStringLiteral("lp"),
+            QStringList { QStringLiteral("-i"), QString::number(id), QStringLiteral("-H"), QStringLiteral("resume") } };
+    });
+}
+
+Supplies readSupplies(const QString& printerName)
+{
+    Supplies result;
+    cups::SpoolerConnection connection;
+    const std::optional<QueueRef> queue = findQueue(connection, printerName, result.error);
+    if (!queue)
+        return result;
+    const cups::Reply reply
+        = readAttributes(connection, *queue, { "marker-names", "marker-colors", "marker-levels", "marker-types" });
+    if (!reply.ok()) {
+        result.error = reply.error;
+        return result;
+    }
+    result.supplies = suppliesFromResponse(reply.response.get());
+    return result;
+}
+
+QString getPrinterSupplies(const QString& printerName)
+{
+    const Supplies supplies = readSupplies(printerName);
+    if (supplies.error != win32::kSuccess)
+        return compact({ { QStringLiteral("code"), qint64(supplies.error) } });
+    QJsonArray list;
+    for (const Supply& supply : supplies.supplies)
+        list.append(QJsonObject { { QStringLiteral("name"), supply.name }, { QStringLiteral("color"), supply.color },
+            { QStringLiteral("level"), supply.level }, { QStringLiteral("type"), supply.type } });
+    return compact({ { QStringLiteral("code"), 0 }, { QStringLiteral("supplies"), list } });
+}
+
+int setPrinterDescription(const QString& printerName, const QString& description, const QString& location)
+{
+    if (!cups::isValidPrinterName(printerName))
+        return int(win32::kInvalidPrinterName);
+    if (!isValidQueueText(description) || !isValidQueueText(location))
+        return int(win32::kInvalidParameter);
+    cups::SpoolerConnection connection;
+    win32::ErrorCode error = win32::kSuccess;
+    const std::optional<QueueRef> queue = findQueue(connection, printerName, error);
+    if (!queue)
+        return int(error);
+    const QByteArray info = description.toUtf8();
+    const QByteArray where = location.toUtf8();
+    error = sendForQueue(connection, queue->isClass ? IPP_OP_CUPS_ADD_MODIFY_CLASS : IPP_OP_CUPS_ADD_MODIFY_PRINTER,
+        *queue, "/admin/", [&](ipp_t* request) {
+            ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-info", nullptr, info.constData());
+            ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-location", nullptr, where.constData());
+        }).error;
+    if (error == win32::kAccessDenied)
+        error = runPrivileged(QStringLiteral("lpadmin"),
+            { QStringLiteral("-p"), queue->name, QStringLiteral("-D"), description, QStringLiteral("-L"), location });
+    if (error == win32::kSuccess)
+        PrinterMonitor::instance().refreshSoon();
+    return int(error);
+}
+
+std::optional<std::vector<QueueJob>> jobsFromIppBytes(const unsigned char* data, std::size_t size)
+{
+    const cups::IppPtr message = data ? ippFromBytes(data, size) : nullptr;
+    if (!message)
+        return std::nullopt;
+    return jobsFromResponse(message.get());
+}
+
+std::optional<std::vector<Supply>> suppliesFromIppBytes(const unsigned char* data, std::size_t size)
+{
+    const cups::IppPtr message = data ? ippFromBytes(data, size) : nullptr;
+    if (!message)
+        return std::nullopt;
+    return suppliesFromResponse(message.get());
+}
+
+} // namespace PrinterAPI
