@@ -1,0 +1,310 @@
+#!/usr/bin/env python3
+"""End-to-end checks of korvanectl against the test beds.
+
+  ctl_test.py KORVANECTL usage
+  ctl_test.py KORVANECTL printers      (CUPS_SERVER: a private scheduler)
+  ctl_test.py KORVANECTL check DBUS_BED (CUPS_SERVER and the bed's pid file)
+  ctl_test.py KORVANECTL hardware SOURCE_DIR
+
+Each case prints what differed and exits 1 on the first failure.
+"""
+import json
+import os
+import shlex
+import shutil
+import socket
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+ctl = sys.argv[1]
+case = sys.argv[2]
+
+
+def fail(message):
+    print("FAIL: " + message)
+    sys.exit(1)
+
+
+def run(args, env=None):
+    done = subprocess.run([ctl] + args, capture_output=True, timeout=60, env=env)
+    return done.returncode, done.stdout.decode(), done.stderr.decode()
+
+
+def tool(args):
+    return subprocess.run(args, capture_output=True, check=True, timeout=60).stdout.decode()
+
+
+def usage():
+    rc, out, err = run(["--version"])
+    if rc != 0 or not out.startswith("korvanectl ") or err:
+        fail("--version: rc %d out %r err %r" % (rc, out, err))
+    rc, out, err = run(["--help"])
+    if rc != 0 or "usage: korvanectl" not in out or err:
+        fail("--help: rc %d" % rc)
+    hostile = [
+        ([], "no command given"),
+        (["frobnicate"], 'unknown command "frobnicate"'),
+        (["--json"], 'unknown command "--json"'),
+        (["printers", "--bogus"], '"printers" does not take the option "--bogus"'),
+        (["hardware", "extra"], 'unexpected argument "extra" for "hardware"'),
+        (["check", "--json", "x"], 'unexpected argument "x" for "check"'),
+        (["printers", 'la"ser'], 'cannot be a queue name'),
+        (["printers", "it's"], 'cannot be a queue name'),
+        (["printers", "a b"], 'cannot be a queue name'),
+        (["printers", "$(touch /tmp/korvanectl-pwned)"], 'cannot be a queue name'),
+        (["printers", "x" * 4096], "argument too long (4096 characters; at most 256)"),
+        (["printers", "\x1b]0;title\x07"], "holds control characters"),
+        (["printers", "laser", "inkjet"], 'unexpected argument "inkjet" for "printers"'),
+        (["--version", "now"], '"--version" takes no further arguments'),
+    ]
+    for args, expected in hostile:
+        rc, out, err = run(args)
+        if rc != 2:
+            fail("%r: exit code %d, expected 2" % (args[:2], rc))
+        if out:
+            fail("%r: wrote to standard output: %r" % (args[:2], out))
+        if not err.startswith("korvanectl: ") or expected not in err or err.count("\n") != 1:
+            fail("%r: message %r lacks %r" % (args[:2], err, expected))
+        if "\x1b" in err or "\x07" in err:
+            fail("%r: control characters reached the terminal" % (args[:2],))
+    if os.path.exists("/tmp/korvanectl-pwned"):
+        fail("a queue name reached a shell")
+
+
+REASONS = {"media-empty": "paper-out", "offline": "offline", "toner-low": "toner-low"}
+
+
+def lpstat_printers(server):
+    """name -> dict of what lpstat and lpoptions say about each queue."""
+    queues = {}
+    current = None
+    default = None
+    for line in tool(["lpstat", "-h", server, "-l", "-p", "-v", "-d"]).splitlines():
+        if line.startswith("printer "):
+            words = line.split()
+            current = {"name": words[1], "problems": []}
+            if " disabled since " in line:
+                current["state"] = "stopped"
+            elif " now printing " in line:
+                current["state"] = "printing"
+            elif " is idle." in line:
+                current["state"] = "idle"
+            else:
+                fail("unexpected lpstat line %r" % line)
+            queues[words[1]] = current
+        elif line.startswith("\tDescription: "):
+            current["description"] = line[len("\tDescription: "):]
+        elif line.startswith("\tLocation: "):
+            current["location"] = line[len("\tLocation: "):]
+        elif line.startswith("\tAlerts: "):
+            reasons = line[len("\tAlerts: "):].split()
+            for reason in reasons:
+                if reason in ("none", "paused"):  # paused is the state "stopped"
+                    continue
+                for suffix in ("-error", "-warning", "-report"):
+                    if reason.endswith(suffix):
+                        reason = reason[: -len(suffix)]
+                if reason not in REASONS:
+                    fail("the bed has a reason this test does not map: %r" % reason)
+                current["problems"].append(REASONS[reason])
+        elif line.startswith("device for "):
+            name, uri = line[len("device for "):].split(": ", 1)
+            # lpstat shows a file: URI without its scheme.
+            queues[name]["device"] = "file:" + uri if uri.startswith("///") else uri
+        elif line.startswith("system default destination: "):
+            default = line.split(": ", 1)[1]
+    for name, queue in queues.items():
+        queue["default"] = name == default
+        queue["jobs"] = 0
+        queue["server"] = ""
+        options = dict(
+            word.split("=", 1) if "=" in word else (word, "")
+            for word in shlex.split(tool(["lpoptions", "-h", server, "-p", name])))
+        queue["shared"] = options["printer-is-shared"] == "true"
+        queue["driver"] = options.get("printer-make-and-model", "")
+        if options["device-uri"] != queue["device"]:
+            fail("%s: lpoptions says device %r, lpstat %r" % (name, options["device-uri"], queue["device"]))
+    for line in tool(["lpstat", "-h", server, "-o"]).splitlines():
+        job = line.split()[0]
+        queues[job.rsplit("-", 1)[0]]["jobs"] += 1
+    return default, queues
+
+
+def printers():
+    server = os.environ["CUPS_SERVER"]
+    rc, out, err = run(["printers", "--json"])
+    if rc != 0:
+        fail("printers --json: exit code %d, %s" % (rc, err))
+    document = json.loads(out)
+    default, expected = lpstat_printers(server)
+    if document["default"] != default:
+        fail("default %r, lpstat says %r" % (document["default"], default))
+    if document["scheduler"] != server:
+        fail("scheduler %r" % document["scheduler"])
+    got = {p["name"]: p for p in document["printers"]}
+    if sorted(got) != sorted(expected):
+        fail("queues %s, lpstat says %s" % (sorted(got), sorted(expected)))
+    for name, queue in expected.items():
+        for key, value in queue.items():
+            if key == "problems":
+                same = sorted(got[name][key]) == sorted(value)
+            else:
+                same = got[name].get(key) == value
+            if not same:
+                fail("%s.%s is %r, lpstat says %r" % (name, key, got[name].get(key), value))
+        if set(got[name]) != {"name", "server", "state", "problems", "jobs", "default", "shared", "device",
+                              "driver", "description", "location"}:
+            fail("%s has keys %s" % (name, sorted(got[name])))
+    # The text table: a header, then one line per queue in the same order.
+    rc, out, _ = run(["printers"])
+    lines = out.splitlines()
+    if rc != 0 or lines[0].split() != ["NAME", "STATE", "JOBS", "DEFAULT", "SHARED", "DEVICE", "DRIVER"]:
+        fail("printers table header: %r" % lines[:1])
+    if [line.split()[0] for line in lines[1:]] != [p["name"] for p in document["printers"]]:
+        fail("printers table rows differ from the JSON")
+    # One queue by name, and one that does not exist.
+    rc, out, _ = run(["printers", "stopped", "--json"])
+    one = json.loads(out)["printers"]
+    if rc != 0 or [p["name"] for p in one] != ["stopped"] or one[0] != got["stopped"]:
+        fail("printers stopped --json: %r" % one)
+    rc, out, err = run(["printers", "nosuchqueue"])
+    if rc != 1 or out or 'there is no queue named "nosuchqueue"' not in err:
+        fail("printers nosuchqueue: rc %d err %r" % (rc, err))
+    # A scheduler that is not there.
+    env = dict(os.environ, CUPS_SERVER=server + ".absent")
+    rc, out, err = run(["printers", "--json"], env)
+    if rc != 1 or out or "does not answer" not in err:
+        fail("absent scheduler: rc %d out %r err %r" % (rc, out, err))
+
+
+class SystemBusWithFirewalld:
+    """The dbus bed's private system bus with a firewalld mock whose one
+    active zone lets printer discovery (mDNS) in and sharing (IPP) not."""
+
+    def __init__(self, bed, folder):
+        self.bed, self.folder, self.mock = bed, folder, None
+        subprocess.run([bed, "up", folder], check=True, timeout=60)
+        with open(os.path.join(folder, "address")) as f:
+            self.address = f.read().strip()
+        zones = {"default_zone": "public",
+                 "zones": {"public": {"interfaces": ["eth0"], "services": ["ssh", "mdns"]}}}
+        env = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=self.address)
+        self.mock = subprocess.Popen(
+            ["/usr/bin/python3", "-m", "dbusmock", "--system", "--template",
+             os.path.join(os.path.dirname(bed), "firewalld_zones.py"), "-p", json.dumps(zones)],
+            env=env, stdout=subprocess.DEVNULL)
+        for _ in range(400):
+            owned = subprocess.run(
+                ["dbus-send", "--bus=" + self.address, "--print-reply", "--dest=org.freedesktop.DBus",
+                 "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner",
+                 "string:org.fedoraproject.FirewallD1"], capture_output=True, timeout=10).stdout
+            if b"boolean true" in owned:
+                return
+            time.sleep(0.05)
+        self.close()
+        fail("the firewalld mock did not come up")
+
+    def close(self):
+        if self.mock:
+            self.mock.terminate()
+            try:
+                self.mock.wait(10)
+            except subprocess.TimeoutExpired:
+                self.mock.kill()
+                self.mock.wait()
+        subprocess.run([self.bed, "down", self.folder], timeout=60)
+
+
+def check():
+    with tempfile.TemporaryDirectory() as scratch:
+        # No fonts at all: the OCR font check fails the same way everywhere.
+        fonts = os.path.join(scratch, "fonts.conf")
+        with open(fonts, "w") as f:
+            f.write('<?xml version="1.0"?><fontconfig><dir>%s/none</dir><cachedir>%s/cache</cachedir>'
+                    '</fontconfig>' % (scratch, scratch))
+        os.environ["FONTCONFIG_FILE"] = fonts
+        os.environ["HOME"] = scratch
+        bus = SystemBusWithFirewalld(sys.argv[3], os.path.join(scratch, "bus"))
+        try:
+            os.environ["DBUS_SYSTEM_BUS_ADDRESS"] = bus.address
+            check_verdicts()
+        finally:
+            bus.close()
+
+
+def check_verdicts():
+    rc, out, err = run(["check", "--json"])
+    document = json.loads(out)
+    verdicts = [(c["check"], c["ok"]) for c in document["checks"]]
+    queues = [p["name"] for p in json.loads(run(["printers", "--json"])[1])["printers"] if p["server"] == ""]
+    expected = ([("spooler", True), ("firewall-discovery", True), ("firewall-sharing", False)]
+                + [("queue", name != "stopped") for name in queues] + [("font", False)])
+    if verdicts != expected:
+        fail("check verdicts %r, expected %r" % (verdicts, expected))
+    problems = sum(1 for _, ok in expected if not ok)
+    if document["problems"] != problems or rc != problems:
+        fail("check: %d problems, exit code %d, expected %d" % (document["problems"], rc, problems))
+    for c in document["checks"]:
+        if c["ok"] == bool(c["advice"]):
+            fail("check %s: advice %r with ok %r" % (c["check"], c["advice"], c["ok"]))
+    stuck = [c for c in document["checks"] if c["check"] == "queue" and not c["ok"]]
+    if stuck[0]["detail"] != 'queue "stopped" holds stuck jobs':
+        fail("stuck queue detail %r" % stuck[0]["detail"])
+    rc, out, _ = run(["check"])
+    lines = out.splitlines()
+    if rc != problems or len(lines) != len(expected) or sum(l.startswith("PROBLEM ") for l in lines) != problems:
+        fail("check text: rc %d, lines %r" % (rc, lines))
+    # Without a scheduler the spooler check fails and no queue is listed.
+    env = dict(os.environ, CUPS_SERVER=os.environ["CUPS_SERVER"] + ".absent")
+    rc, out, _ = run(["check", "--json"], env)
+    names = [(c["check"], c["ok"]) for c in json.loads(out)["checks"]]
+    if names != [("spooler", False), ("firewall-discovery", True), ("firewall-sharing", False), ("font", False)] \
+            or rc != 3:
+        fail("check without scheduler: rc %d %r" % (rc, names))
+
+
+def hardware():
+    """A fake machine from the sysinfo fixtures: Debian 12 on an i5 desktop
+    with 16 GB and a named board; nothing else is there to read."""
+    data = os.path.join(sys.argv[3], "tests", "data", "sysinfo")
+    expected = {
+        "audioCard": "unknown",
+        "baseboard": "Velmora Boards KB-42",
+        "bit": struct.calcsize("P") * 8,
+        "cpu": "Intel(R) Core(TM) i5-7500 CPU @ 3.40GHz",
+        "diskDrive": "unknown",
+        "monitor": "unknown",
+        "networkAdapter": "unknown",
+        "physicalMemory": "16GB( 0MHz)",
+        "system": "Debian GNU/Linux 12 (bookworm)",
+        "videoController": "unknown",
+    }
+    with tempfile.TemporaryDirectory() as root:
+        for folder in ("etc", "proc", "sys/class/dmi/id"):
+            os.makedirs(os.path.join(root, folder))
+        shutil.copy(os.path.join(data, "os-release", "debian"), os.path.join(root, "etc", "os-release"))
+        shutil.copy(os.path.join(data, "cpuinfo", "x86-desktop"), os.path.join(root, "proc", "cpuinfo"))
+        shutil.copy(os.path.join(data, "meminfo"), os.path.join(root, "proc", "meminfo"))
+        for name, text in (("board_vendor", "Velmora Boards\n"), ("board_name", "KB-42\n")):
+            with open(os.path.join(root, "sys", "class", "dmi", "id", name), "w") as f:
+                f.write(text)
+        env = dict(os.environ, KORVANE_SYSINFO_ROOT=root)
+        rc, out, err = run(["hardware", "--json"], env)
+        if rc != 0:
+            fail("hardware --json: rc %d %s" % (rc, err))
+        got = json.loads(out)
+        if got.pop("host") != socket.gethostname():
+            fail("hardware host %r" % out)
+        if got != expected:
+            fail("hardware --json %r, expected %r" % (got, expected))
+        rc, out, _ = run(["hardware"], env)
+        if rc != 0 or "Processor       : " + expected["cpu"] not in out.splitlines() \
+                or "Board           : Velmora Boards KB-42" not in out.splitlines():
+            fail("hardware text: %r" % out)
+
+
+{"usage": usage, "printers": printers, "check": check, "hardware": hardware}[case]()
+print("ok: " + case)

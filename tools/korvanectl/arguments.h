@@ -1,0 +1,29 @@
+#pragma once
+// The command line of korvanectl: one command and its options, checked before
+// anything runs. Every word is untrusted: too long, control characters or an
+// option the command does not take make the whole line invalid.
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace korvanectl {
+
+struct Arguments {
+    QString command;       // "printers", "hardware", "check", "help", "version"
+    bool json = false;
+    QString queue;         // printers: only this queue, "" for all
+};
+
+struct ParseResult {
+    std::optional<Arguments> arguments;
+    QString error;  // what was wrong and what to do, when arguments is empty
+};
+
+// The words after the program name.
+ParseResult parseArguments(const QStringList& words);
+
+// The longest word accepted (a queue name is at most 127 bytes in CUPS).
+constexpr int kMaxWordLength = 256;
+
+}  // namespace korvanectl

@@ -1,0 +1,20 @@
+# bash completion for korvanectl
+_korvanectl()
+{
+    local cur=${COMP_WORDS[COMP_CWORD]}
+    if [ "$COMP_CWORD" -eq 1 ]; then
+        COMPREPLY=($(compgen -W "printers hardware check --help --version" -- "$cur"))
+        return
+    fi
+    case ${COMP_WORDS[1]} in
+        printers)
+            if [[ $cur == -* ]]; then
+                COMPREPLY=($(compgen -W "--json" -- "$cur"))
+            else
+                COMPREPLY=($(compgen -W "$(lpstat -e 2>/dev/null)" -- "$cur"))
+            fi ;;
+        hardware|check)
+            COMPREPLY=($(compgen -W "--json" -- "$cur")) ;;
+    esac
+}
+complete -F _korvanectl korvanectl
