@@ -5,6 +5,8 @@
   ctl_test.py KORVANECTL printers      (CUPS_SERVER: a private scheduler)
   ctl_test.py KORVANECTL check DBUS_BED (CUPS_SERVER and the bed's pid file)
   ctl_test.py KORVANECTL hardware SOURCE_DIR
+  ctl_test.py KORVANECTL search-network PROFILE   (inside the LAN bed's scan namespace)
+  ctl_test.py KORVANECTL search-usb empty|fixture (under umockdev-run)
 
 Each case prints what differed and exits 1 on the first failure.
 """
@@ -59,6 +61,14 @@ def usage():
         (["printers", "\x1b]0;title\x07"], "holds control characters"),
         (["printers", "laser", "inkjet"], 'unexpected argument "inkjet" for "printers"'),
         (["--version", "now"], '"--version" takes no further arguments'),
+        (["search", "--usb-only", "--network-only"], "--usb-only and --network-only exclude each other"),
+        (["search", "--timeout"], "--timeout needs a number of seconds"),
+        (["search", "--timeout", "0"], 'from 1 to 3600, not "0"'),
+        (["search", "--timeout=1e9"], 'from 1 to 3600, not "1e9"'),
+        (["search", "--timeout", "-5"], 'from 1 to 3600, not "-5"'),
+        (["search", "10.0.0.1;reboot"], 'unexpected argument "10.0.0.1;reboot" for "search"'),
+        (["search", "--subnet=0.0.0.0/0"], '"search" does not take the option "--subnet=0.0.0.0/0"'),
+        (["printers", "--usb-only"], '"printers" does not take the option "--usb-only"'),
     ]
     for args, expected in hostile:
         rc, out, err = run(args)
@@ -306,5 +316,91 @@ def hardware():
             fail("hardware text: %r" % out)
 
 
-{"usage": usage, "printers": printers, "check": check, "hardware": hardware}[case]()
+NETWORK_PRINTERS = {  # tests/testbeds/lan/profiles/test.lan
+    "10.203.7.20": ("Hewlett-Packard", "HP Color LaserJet CP2025dn"),
+    "10.203.7.21": ("Brother", "HL-L2350DW series"),
+    "10.203.7.22": ("EPSON", "ET-2750 Series"),
+    "10.203.7.23": ("Canon", "MF240 Series"),
+    "10.203.7.24": ("Lexmark International", "Lexmark MS410dn"),
+    "10.203.7.25": ("RICOH", ""),  # its last pair has no closing ";"
+    "10.203.7.26": ("", ""),  # lower-case keys
+    "10.203.7.27": ("", ""),  # the value starts with a zero byte
+}
+
+
+def search_network():
+    """Run inside the LAN bed's scan namespace (bed exec DIR scan ...)."""
+    profile = {}
+    with open(sys.argv[3]) as f:
+        for line in f:
+            words = line.split(None, 2)
+            if words and words[0] == "printer":
+                profile[words[1]] = words[2].rstrip("\n")
+    rc, out, err = run(["search", "--network-only", "--json"])
+    document = json.loads(out)
+    if rc != 0 or document["usb"] or document["interrupted"]:
+        fail("search --network-only: rc %d %r" % (rc, out[:300]))
+    got = {p["ip"]: p for p in document["network"]}
+    if len(got) != len(document["network"]) or sorted(got) != sorted(NETWORK_PRINTERS):
+        fail("network printers %s" % [p["ip"] for p in document["network"]])
+    for ip, (mfg, mdl) in NETWORK_PRINTERS.items():
+        if (got[ip]["mfg"], got[ip]["mdl"]) != (mfg, mdl):
+            fail("%s: %r %r" % (ip, got[ip]["mfg"], got[ip]["mdl"]))
+        if ip != "10.203.7.27" and got[ip]["deviceId"] != profile[ip]:
+            fail("%s: device id %r, the bed has %r" % (ip, got[ip]["deviceId"], profile[ip]))
+        if got[ip]["details"]["source"] != ["snmp"]:
+            fail("%s: details %r" % (ip, got[ip]["details"]))
+    if got["10.203.7.27"]["deviceId"] != "":
+        fail("the id starting with a zero byte came out as %r" % got["10.203.7.27"]["deviceId"])
+    # Text: one line per printer as found, then the count; piped, so no
+    # progress line anywhere.
+    rc, out, err = run(["search", "--network-only", "--timeout", "600"])
+    lines = out.splitlines()
+    if rc != 0 or lines[-1] != "8 printer(s) found." or "\r" in out + err:
+        fail("search text: rc %d %r" % (rc, out))
+    if sorted(lines[:-1]) != sorted(("network  %s  %s  %s" % (ip, mfg or "-", mdl)).strip()
+                                    for ip, (mfg, mdl) in NETWORK_PRINTERS.items()):
+        fail("search text lines %r" % lines)
+
+
+# tests/data/umockdev/usb-printers.umockdev: (first hardware id, search
+# method, manufacturer, friendly name, description).
+USB_PRINTERS = [
+    ("USB\\VID_03F0&PID_1853", 0, "HP", "LaserJet Pro M404-M405", "LaserJet Pro M404-M405"),
+    ("USB\\VID_04B8&PID_1181", 0, "EPSON", "ET-2810 Series", "ET-2810 Series"),
+    ("USB\\VID_03F0&PID_C511", 1, "HP", "OfficeJet Pro 9010 series", "OfficeJet Pro 9010 series"),
+    ("USB\\VID_04F9&PID_0042", 3, "", "", "HL-2030 series"),
+    ("USB\\VID_04A9&PID_2771", 3, "", "", "LBP6030/6040/6018L"),
+]
+
+
+def search_usb():
+    """Run under umockdev-run with the USB fixture (or none: argv[3] "empty")."""
+    if sys.argv[3] == "empty":
+        rc, out, err = run(["search", "--usb-only", "--json"])
+        document = json.loads(out)
+        if rc != 1 or document["usb"] or document["network"]:
+            fail("search without USB devices: rc %d %r" % (rc, out))
+        rc, out, _ = run(["search", "--usb-only"])
+        if rc != 1 or out != "No printers found.\n":
+            fail("search text without USB devices: rc %d %r" % (rc, out))
+        return
+    rc, out, err = run(["search", "--usb-only", "--json"])
+    document = json.loads(out)
+    got = [(p["hardwareids"][0], p["searchMethod"], p["mfg"], p["friendlyName"], p["deviceDesc"])
+           for p in document["usb"]]
+    if rc != 0 or document["network"] or got != USB_PRINTERS:
+        fail("search --usb-only: rc %d %r" % (rc, got))
+    laser = document["usb"][0]
+    if laser["compatibleids"] != ["USBPRINT\\HPLaserJet_Pro_M404-M405", "USB\\Class_07&SubClass_01&Prot_02",
+                                  "USB\\Class_07&SubClass_01", "USB\\Class_07"]:
+        fail("laser compatible ids %r" % laser["compatibleids"])
+    rc, out, err = run(["search", "--usb-only"])
+    expected = ["usb      %s  %s  %s" % (mfg or "-", name or desc, hwid) for hwid, _, mfg, name, desc in USB_PRINTERS]
+    if rc != 0 or out.splitlines() != expected + ["5 printer(s) found."] or "\r" in err:
+        fail("search --usb-only text: rc %d %r" % (rc, out))
+
+
+{"usage": usage, "printers": printers, "check": check, "hardware": hardware,
+ "search-network": search_network, "search-usb": search_usb}[case]()
 print("ok: " + case)

@@ -63,7 +63,7 @@ ParseResult parseArguments(const QStringList& words)
         return {arguments, {}};
     }
     static const QStringList commands = {QStringLiteral("printers"), QStringLiteral("hardware"),
-                                         QStringLiteral("check")};
+                                         QStringLiteral("check"), QStringLiteral("search")};
     if (!commands.contains(first))
         return fail(QStringLiteral("unknown command \"%1\"").arg(shown(first)));
     arguments.command = first;
@@ -71,6 +71,29 @@ ParseResult parseArguments(const QStringList& words)
         const QString& word = words.at(i);
         if (word == QLatin1String("--json")) {
             arguments.json = true;
+        } else if (first == QLatin1String("search")
+                   && (word == QLatin1String("--usb-only") || word == QLatin1String("--network-only"))) {
+            const int scope = word == QLatin1String("--usb-only") ? 1 : 0;
+            if (arguments.scope != 2 && arguments.scope != scope)
+                return fail(QStringLiteral("--usb-only and --network-only exclude each other"));
+            arguments.scope = scope;
+        } else if (first == QLatin1String("search") && (word == QLatin1String("--timeout")
+                                                          || word.startsWith(QLatin1String("--timeout=")))) {
+            QString value;
+            if (word == QLatin1String("--timeout")) {
+                if (i + 1 >= words.size())
+                    return fail(QStringLiteral("--timeout needs a number of seconds"));
+                value = words.at(++i);
+            } else {
+                value = word.mid(int(sizeof("--timeout=")) - 1);
+            }
+            bool ok = false;
+            const int seconds = value.toInt(&ok);
+            if (!ok || seconds < 1 || seconds > kMaxTimeoutSeconds)
+                return fail(QStringLiteral("--timeout wants whole seconds from 1 to %1, not \"%2\"")
+                                .arg(kMaxTimeoutSeconds)
+                                .arg(shown(value)));
+            arguments.timeoutSeconds = seconds;
         } else if (word.startsWith(QLatin1Char('-'))) {
             return fail(QStringLiteral("\"%1\" does not take the option \"%2\"").arg(first, shown(word)));
         } else if (first == QLatin1String("printers") && arguments.queue.isEmpty()) {

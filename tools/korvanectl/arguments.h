@@ -10,9 +10,11 @@
 namespace korvanectl {
 
 struct Arguments {
-    QString command;       // "printers", "hardware", "check", "help", "version"
+    QString command;       // "printers", "hardware", "check", "search", "help", "version"
     bool json = false;
     QString queue;         // printers: only this queue, "" for all
+    int scope = 2;         // search: PrinterSearcher::kNetworkOnly 0, kUsbOnly 1, kBoth 2
+    int timeoutSeconds = 0;  // search: stop after this long, 0 for no limit
 };
 
 struct ParseResult {
@@ -25,5 +27,7 @@ ParseResult parseArguments(const QStringList& words);
 
 // The longest word accepted (a queue name is at most 127 bytes in CUPS).
 constexpr int kMaxWordLength = 256;
+// The longest search time accepted, in seconds.
+constexpr int kMaxTimeoutSeconds = 3600;
 
 }  // namespace korvanectl

@@ -8,5 +8,6 @@ namespace korvanectl {
 int runPrinters(const Arguments& arguments);
 int runHardware(const Arguments& arguments);
 int runCheck(const Arguments& arguments);
+int runSearch(const Arguments& arguments);
 
 }  // namespace korvanectl

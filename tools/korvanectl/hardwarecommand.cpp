@@ -6,34 +6,14 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <iostream>
 
 namespace korvanectl {
 
-namespace {
-
-// The readers write their failures to standard output; here they go to
-// standard error so that the JSON document stays alone on standard output.
-class StandardOutputToError {
-public:
-    StandardOutputToError() : m_saved(std::cout.rdbuf(std::cerr.rdbuf())) {}
-    ~StandardOutputToError() { std::cout.rdbuf(m_saved); }
-    StandardOutputToError(const StandardOutputToError&) = delete;
-    StandardOutputToError& operator=(const StandardOutputToError&) = delete;
-
-private:
-    std::streambuf* m_saved;
-};
-
-}  // namespace
-
 int runHardware(const Arguments& arguments)
 {
-    QString text;
-    {
-        const StandardOutputToError redirect;
-        text = sysinfo::hardwareSummary();
-    }
+    // The readers' failures go to standard output, which is standard error
+    // here (claimStandardOutput).
+    const QString text = sysinfo::hardwareSummary();
     const QJsonObject summary = QJsonDocument::fromJson(text.toUtf8()).object();
     if (arguments.json) {
         printJson(summary);

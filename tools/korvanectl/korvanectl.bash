@@ -3,7 +3,7 @@ _korvanectl()
 {
     local cur=${COMP_WORDS[COMP_CWORD]}
     if [ "$COMP_CWORD" -eq 1 ]; then
-        COMPREPLY=($(compgen -W "printers hardware check --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "printers hardware check search --help --version" -- "$cur"))
         return
     fi
     case ${COMP_WORDS[1]} in
@@ -12,6 +12,12 @@ _korvanectl()
                 COMPREPLY=($(compgen -W "--json" -- "$cur"))
             else
                 COMPREPLY=($(compgen -W "$(lpstat -e 2>/dev/null)" -- "$cur"))
+            fi ;;
+        search)
+            if [ "${COMP_WORDS[COMP_CWORD-1]}" = --timeout ]; then
+                COMPREPLY=()
+            else
+                COMPREPLY=($(compgen -W "--usb-only --network-only --timeout --json" -- "$cur"))
             fi ;;
         hardware|check)
             COMPREPLY=($(compgen -W "--json" -- "$cur")) ;;

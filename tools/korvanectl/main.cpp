@@ -19,6 +19,10 @@ const char kUsage[] =
     "  hardware [--json]          the hardware summary of this computer\n"
     "  check [--json]             every print environment check with its verdict and\n"
     "                             what to do; the exit code is the number of problems\n"
+    "  search [--usb-only|--network-only] [--timeout S] [--json]\n"
+    "                             one printer search: USB devices and the local\n"
+    "                             networks; exit code 0 when any printer was found,\n"
+    "                             1 when none, 2 on error\n"
     "  --help                     this text\n"
     "  --version                  the version\n"
     "\n"
@@ -29,6 +33,7 @@ const char kUsage[] =
 
 int main(int argc, char* argv[])
 {
+    korvanectl::claimStandardOutput();
     QCoreApplication application(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Velmora"));
     QCoreApplication::setApplicationName(QStringLiteral("Korvane"));
@@ -41,7 +46,7 @@ int main(int argc, char* argv[])
     }
     const korvanectl::Arguments& arguments = *parsed.arguments;
     if (arguments.command == QLatin1String("help")) {
-        std::fputs(kUsage, stdout);
+        korvanectl::printText(QString::fromLatin1(kUsage));
         return korvanectl::kExitOk;
     }
     if (arguments.command == QLatin1String("version")) {
@@ -52,5 +57,7 @@ int main(int argc, char* argv[])
         return korvanectl::runPrinters(arguments);
     if (arguments.command == QLatin1String("hardware"))
         return korvanectl::runHardware(arguments);
+    if (arguments.command == QLatin1String("search"))
+        return korvanectl::runSearch(arguments);
     return korvanectl::runCheck(arguments);
 }

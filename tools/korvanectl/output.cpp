@@ -2,10 +2,13 @@
 
 #include <QJsonDocument>
 #include <cstdio>
+#include <unistd.h>
 
 namespace korvanectl {
 
 namespace {
+
+std::FILE* answers = stdout;
 
 void write(std::FILE* stream, const QByteArray& bytes)
 {
@@ -14,6 +17,29 @@ void write(std::FILE* stream, const QByteArray& bytes)
 }
 
 }  // namespace
+
+void claimStandardOutput()
+{
+    std::fflush(stdout);
+    const int saved = dup(STDOUT_FILENO);
+    if (saved < 0)
+        return;
+    std::FILE* stream = fdopen(saved, "w");
+    if (!stream) {
+        close(saved);
+        return;
+    }
+    if (dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+        std::fclose(stream);
+        return;
+    }
+    answers = stream;
+}
+
+bool outputIsTerminal()
+{
+    return isatty(fileno(answers)) == 1;
+}
 
 QString terminalSafe(const QString& text)
 {
@@ -28,7 +54,12 @@ QString terminalSafe(const QString& text)
 
 void printLine(const QString& line)
 {
-    write(stdout, line.toUtf8() + '\n');
+    write(answers, line.toUtf8() + '\n');
+}
+
+void printText(const QString& text)
+{
+    write(answers, text.toUtf8());
 }
 
 void printError(const QString& message)
@@ -38,7 +69,7 @@ void printError(const QString& message)
 
 void printJson(const QJsonObject& document)
 {
-    write(stdout, QJsonDocument(document).toJson(QJsonDocument::Indented));
+    write(answers, QJsonDocument(document).toJson(QJsonDocument::Indented));
 }
 
 }  // namespace korvanectl

@@ -8,7 +8,15 @@
 
 namespace korvanectl {
 
+// Keeps standard output for korvanectl's own answers: what the libraries
+// write there (their error logs, reader failures) goes to standard error from
+// now on. Call once, first.
+void claimStandardOutput();
+// Whether our standard output is a terminal.
+bool outputIsTerminal();
+
 void printLine(const QString& line);
+void printText(const QString& text);
 void printError(const QString& message);
 void printJson(const QJsonObject& document);
 // Text from the print system or a device, made safe to show on a terminal:
