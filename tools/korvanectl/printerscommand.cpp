@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace korvanectl {
@@ -111,7 +112,8 @@ void printTable(const QJsonArray& printers)
 
 int runPrinters(const Arguments& arguments)
 {
-    if (!PrinterAPI::schedulerAnswers()) {
+    const std::optional<std::vector<PrinterAPI::PrinterInfoRecord>> records = PrinterAPI::listAllPrinters();
+    if (!records) {
         printError(QStringLiteral("the print scheduler at \"%1\" does not answer; start it (systemctl start "
                                   "cups) or run \"korvanectl check\"")
                        .arg(terminalSafe(PrinterAPI::schedulerName())));
@@ -120,8 +122,11 @@ int runPrinters(const Arguments& arguments)
     QJsonArray printers;
     QString defaultName;
     bool found = arguments.queue.isEmpty();
-    for (const int selector : {0, 1}) {
-        for (const PrinterAPI::PrinterInfoRecord& record : PrinterAPI::listPrinters(selector)) {
+    // Our scheduler's queues first, then those it relays from other servers.
+    for (const bool relayed : {false, true}) {
+        for (const PrinterAPI::PrinterInfoRecord& record : *records) {
+            if (record.serverName.isEmpty() == relayed)
+                continue;
             if (record.isDefault)
                 defaultName = record.printerName;
             if (!arguments.queue.isEmpty() && record.printerName != arguments.queue)
