@@ -7,6 +7,7 @@
   ctl_test.py KORVANECTL hardware SOURCE_DIR
   ctl_test.py KORVANECTL search-network PROFILE   (inside the LAN bed's scan namespace)
   ctl_test.py KORVANECTL search-usb empty|fixture (under umockdev-run)
+  ctl_test.py KORVANECTL repair        (CUPS_SERVER: a scheduler of its own)
 
 Each case prints what differed and exits 1 on the first failure.
 """
@@ -69,6 +70,12 @@ def usage():
         (["search", "10.0.0.1;reboot"], 'unexpected argument "10.0.0.1;reboot" for "search"'),
         (["search", "--subnet=0.0.0.0/0"], '"search" does not take the option "--subnet=0.0.0.0/0"'),
         (["printers", "--usb-only"], '"printers" does not take the option "--usb-only"'),
+        (["repair"], '"repair" needs what to repair'),
+        (["repair", "everything"], 'unknown repair "everything"'),
+        (["repair", "queues", "a'b"], "cannot be a queue name"),
+        (["repair", "font", "extra"], 'unexpected argument "extra" for "repair"'),
+        (["repair", "spooler", "--json"], '"repair" does not take the option "--json"'),
+        (["repair", "--force", "all"], '"repair" does not take the option "--force"'),
     ]
     for args, expected in hostile:
         rc, out, err = run(args)
@@ -401,6 +408,42 @@ def search_usb():
         fail("search --usb-only text: rc %d %r" % (rc, out))
 
 
+def queued_jobs(server):
+    return len(tool(["lpstat", "-h", server, "-o"]).splitlines())
+
+
+def repair():
+    """Cancelling jobs on a scheduler of this test's own: asked first."""
+    server = os.environ["CUPS_SERVER"]
+    if queued_jobs(server) != 2:
+        fail("the bed should start with the two jobs of \"stopped\"")
+
+    def repair_run(args, answer):
+        done = subprocess.run([ctl, "repair"] + args, input=answer, capture_output=True, timeout=120)
+        return done.returncode, done.stdout.decode(), done.stderr.decode()
+
+    for answer in (b"n\n", b"", b"yes please\n", b"\x1b[2J\n"):
+        rc, out, err = repair_run(["queues"], answer)
+        if rc != 1 or "Cancel 2 unfinished job(s) on every queue?" not in err \
+                or "queues: nothing was cancelled" not in err or out or queued_jobs(server) != 2:
+            fail("repair queues answered %r: rc %d out %r err %r" % (answer, rc, out, err))
+    rc, out, err = repair_run(["queues", "inkjet"], b"")
+    if rc != 0 or out != 'queues: queue "inkjet" holds no unfinished jobs; nothing to cancel\n':
+        fail("repair queues inkjet: rc %d %r %r" % (rc, out, err))
+    rc, out, err = repair_run(["queues", "stopped"], b"y\n")
+    if rc != 0 or out != "queues: done\n" or 'on queue "stopped"?' not in err or queued_jobs(server) != 0:
+        fail("repair queues stopped, answered y: rc %d out %r err %r" % (rc, out, err))
+    tool(["lp", "-h", server, "-d", "stopped", "-H", "hold", "/etc/hostname"])
+    tool(["lp", "-h", server, "-d", "laser", "-H", "hold", "/etc/hostname"])
+    rc, out, err = repair_run(["queues", "--yes"], b"")
+    if rc != 0 or out != "queues: done\n" or "[y/N]" in err or queued_jobs(server) != 0:
+        fail("repair queues --yes: rc %d out %r err %r" % (rc, out, err))
+    rc, out, err = repair_run(["queues", "nosuch"], b"")
+    if rc != 0 or out != 'queues: queue "nosuch" holds no unfinished jobs; nothing to cancel\n':
+        fail("repair queues nosuch: rc %d %r %r" % (rc, out, err))
+
+
 {"usage": usage, "printers": printers, "check": check, "hardware": hardware,
- "search-network": search_network, "search-usb": search_usb}[case]()
+ "search-network": search_network, "search-usb": search_usb,
+ "repair": repair}[case]()
 print("ok: " + case)

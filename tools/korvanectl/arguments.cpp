@@ -63,7 +63,8 @@ ParseResult parseArguments(const QStringList& words)
         return {arguments, {}};
     }
     static const QStringList commands = {QStringLiteral("printers"), QStringLiteral("hardware"),
-                                         QStringLiteral("check"), QStringLiteral("search")};
+                                         QStringLiteral("check"), QStringLiteral("search"),
+                                         QStringLiteral("repair")};
     if (!commands.contains(first))
         return fail(QStringLiteral("unknown command \"%1\"").arg(shown(first)));
     arguments.command = first;
@@ -94,6 +95,23 @@ ParseResult parseArguments(const QStringList& words)
                                 .arg(kMaxTimeoutSeconds)
                                 .arg(shown(value)));
             arguments.timeoutSeconds = seconds;
+        } else if (first == QLatin1String("repair") && word == QLatin1String("--yes")) {
+            arguments.yes = true;
+        } else if (first == QLatin1String("repair") && arguments.repair.isEmpty() && !word.startsWith(QLatin1Char('-'))) {
+            static const QStringList repairs = {QStringLiteral("spooler"), QStringLiteral("firewall"),
+                                                QStringLiteral("queues"), QStringLiteral("font"),
+                                                QStringLiteral("all")};
+            if (!repairs.contains(word))
+                return fail(QStringLiteral("unknown repair \"%1\" (spooler, firewall, queues, font or all)")
+                                .arg(shown(word)));
+            arguments.repair = word;
+        } else if (first == QLatin1String("repair") && arguments.repair == QLatin1String("queues")
+                   && arguments.queue.isEmpty() && !word.startsWith(QLatin1Char('-'))) {
+            if (!PrinterAPI::cups::isValidPrinterName(word))
+                return fail(QStringLiteral("\"%1\" cannot be a queue name (no blanks, quotes, slashes, '#', '?' "
+                                           "or '\\', at most 127 bytes)")
+                                .arg(shown(word)));
+            arguments.queue = word;
         } else if (word.startsWith(QLatin1Char('-'))) {
             return fail(QStringLiteral("\"%1\" does not take the option \"%2\"").arg(first, shown(word)));
         } else if (first == QLatin1String("printers") && arguments.queue.isEmpty()) {
@@ -106,6 +124,10 @@ ParseResult parseArguments(const QStringList& words)
             return fail(QStringLiteral("unexpected argument \"%1\" for \"%2\"").arg(shown(word), first));
         }
     }
+    if (first == QLatin1String("repair") && arguments.repair.isEmpty())
+        return fail(QStringLiteral("\"repair\" needs what to repair: spooler, firewall, queues, font or all"));
+    if (first == QLatin1String("repair") && arguments.json)
+        return fail(QStringLiteral("\"repair\" does not take the option \"--json\""));
     return {arguments, {}};
 }
 

@@ -10,11 +10,13 @@
 namespace korvanectl {
 
 struct Arguments {
-    QString command;       // "printers", "hardware", "check", "search", "help", "version"
+    QString command;       // "printers", "hardware", "check", "search", "repair", "help", "version"
     bool json = false;
     QString queue;         // printers: only this queue, "" for all
     int scope = 2;         // search: PrinterSearcher::kNetworkOnly 0, kUsbOnly 1, kBoth 2
     int timeoutSeconds = 0;  // search: stop after this long, 0 for no limit
+    QString repair;        // repair: "spooler", "firewall", "queues", "font" or "all"
+    bool yes = false;      // repair: cancel jobs without asking
 };
 
 struct ParseResult {

@@ -9,5 +9,6 @@ int runPrinters(const Arguments& arguments);
 int runHardware(const Arguments& arguments);
 int runCheck(const Arguments& arguments);
 int runSearch(const Arguments& arguments);
+int runRepair(const Arguments& arguments);
 
 }  // namespace korvanectl

@@ -23,6 +23,9 @@ const char kUsage[] =
     "                             one printer search: USB devices and the local\n"
     "                             networks; exit code 0 when any printer was found,\n"
     "                             1 when none, 2 on error\n"
+    "  repair spooler|firewall|queues [QUEUE]|font|all [--yes]\n"
+    "                             the repairs; cancelling jobs asks first unless\n"
+    "                             --yes is given\n"
     "  --help                     this text\n"
     "  --version                  the version\n"
     "\n"
@@ -57,6 +60,8 @@ int main(int argc, char* argv[])
         return korvanectl::runPrinters(arguments);
     if (arguments.command == QLatin1String("hardware"))
         return korvanectl::runHardware(arguments);
+    if (arguments.command == QLatin1String("repair"))
+        return korvanectl::runRepair(arguments);
     if (arguments.command == QLatin1String("search"))
         return korvanectl::runSearch(arguments);
     return korvanectl::runCheck(arguments);
