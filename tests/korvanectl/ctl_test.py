@@ -8,6 +8,7 @@
   ctl_test.py KORVANECTL search-network PROFILE   (inside the LAN bed's scan namespace)
   ctl_test.py KORVANECTL search-usb empty|fixture (under umockdev-run)
   ctl_test.py KORVANECTL repair        (CUPS_SERVER: a scheduler of its own)
+  ctl_test.py KORVANECTL watch         (CUPS_SERVER: a scheduler of its own)
 
 Each case prints what differed and exits 1 on the first failure.
 """
@@ -71,6 +72,8 @@ def usage():
         (["search", "--subnet=0.0.0.0/0"], '"search" does not take the option "--subnet=0.0.0.0/0"'),
         (["printers", "--usb-only"], '"printers" does not take the option "--usb-only"'),
         (["repair"], '"repair" needs what to repair'),
+        (["printers", "laser", "--watch"], '"--watch" reports every queue; leave out the queue name'),
+        (["hardware", "--watch"], '"hardware" does not take the option "--watch"'),
         (["repair", "everything"], 'unknown repair "everything"'),
         (["repair", "queues", "a'b"], "cannot be a queue name"),
         (["repair", "font", "extra"], 'unexpected argument "extra" for "repair"'),
@@ -443,7 +446,58 @@ def repair():
         fail("repair queues nosuch: rc %d %r %r" % (rc, out, err))
 
 
+def watch():
+    """printers --watch --json on a scheduler of this test's own: each change
+    made with lpadmin/cupsdisable arrives as one line, SIGINT ends it."""
+    import queue
+    import signal
+    import threading
+    server = os.environ["CUPS_SERVER"]
+    process = subprocess.Popen([ctl, "printers", "--watch", "--json"], stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE)
+    lines = queue.Queue()
+    threading.Thread(target=lambda: [lines.put(l) for l in process.stdout], daemon=True).start()
+    errors = queue.Queue()
+    threading.Thread(target=lambda: [errors.put(l) for l in process.stderr], daemon=True).start()
+    try:
+        try:
+            first = errors.get(timeout=60)
+        except queue.Empty:
+            fail("--watch never said it was watching")
+        if first != b"korvanectl: watching for printer changes; Ctrl+C ends\n":
+            fail("--watch said %r" % first)
+        base = {"default": False, "jobs": 0, "problems": [], "server": "", "shared": False}
+        steps = [
+            (["lpadmin", "-h", server, "-p", "watched", "-v", "file:///dev/null", "-E"],
+             dict(base, changes=["added"], fields=[], name="watched", state="idle")),
+            (["cupsdisable", "-h", server, "inkjet"],
+             dict(base, changes=["modified"], fields=["status"], name="inkjet", state="stopped")),
+            (["lpadmin", "-h", server, "-x", "watched"],
+             {"changes": ["deleted"], "fields": [], "name": "watched", "server": ""}),
+            (["cupsenable", "-h", server, "inkjet"],
+             dict(base, changes=["modified"], fields=["status"], name="inkjet", state="idle")),
+        ]
+        for command, expected in steps:
+            tool(command)
+            try:
+                line = lines.get(timeout=60)
+            except queue.Empty:
+                fail("no change reported after %s" % command)
+            if json.loads(line) != expected:
+                fail("after %s: %r, expected %r" % (command, line, expected))
+        process.send_signal(signal.SIGINT)
+        if process.wait(timeout=60) != 0:
+            fail("--watch ended with %d on SIGINT" % process.returncode)
+        time.sleep(0.2)  # the reader threads take the last bytes
+        if not lines.empty():
+            fail("--watch reported more: %r" % lines.get())
+    finally:
+        if process.poll() is None:
+            process.kill()
+            process.wait()
+
+
 {"usage": usage, "printers": printers, "check": check, "hardware": hardware,
  "search-network": search_network, "search-usb": search_usb,
- "repair": repair}[case]()
+ "repair": repair, "watch": watch}[case]()
 print("ok: " + case)

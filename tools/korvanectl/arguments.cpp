@@ -72,6 +72,8 @@ ParseResult parseArguments(const QStringList& words)
         const QString& word = words.at(i);
         if (word == QLatin1String("--json")) {
             arguments.json = true;
+        } else if (first == QLatin1String("printers") && word == QLatin1String("--watch")) {
+            arguments.watch = true;
         } else if (first == QLatin1String("search")
                    && (word == QLatin1String("--usb-only") || word == QLatin1String("--network-only"))) {
             const int scope = word == QLatin1String("--usb-only") ? 1 : 0;
@@ -124,6 +126,8 @@ ParseResult parseArguments(const QStringList& words)
             return fail(QStringLiteral("unexpected argument \"%1\" for \"%2\"").arg(shown(word), first));
         }
     }
+    if (arguments.watch && !arguments.queue.isEmpty())
+        return fail(QStringLiteral("\"--watch\" reports every queue; leave out the queue name"));
     if (first == QLatin1String("repair") && arguments.repair.isEmpty())
         return fail(QStringLiteral("\"repair\" needs what to repair: spooler, firewall, queues, font or all"));
     if (first == QLatin1String("repair") && arguments.json)

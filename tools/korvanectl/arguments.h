@@ -12,6 +12,7 @@ namespace korvanectl {
 struct Arguments {
     QString command;       // "printers", "hardware", "check", "search", "repair", "help", "version"
     bool json = false;
+    bool watch = false;    // printers: report changes until interrupted
     QString queue;         // printers: only this queue, "" for all
     int scope = 2;         // search: PrinterSearcher::kNetworkOnly 0, kUsbOnly 1, kBoth 2
     int timeoutSeconds = 0;  // search: stop after this long, 0 for no limit

@@ -9,7 +9,7 @@ _korvanectl()
     case ${COMP_WORDS[1]} in
         printers)
             if [[ $cur == -* ]]; then
-                COMPREPLY=($(compgen -W "--json" -- "$cur"))
+                COMPREPLY=($(compgen -W "--json --watch" -- "$cur"))
             else
                 COMPREPLY=($(compgen -W "$(lpstat -e 2>/dev/null)" -- "$cur"))
             fi ;;

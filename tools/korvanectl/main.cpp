@@ -16,6 +16,7 @@ const char kUsage[] =
     "Commands:\n"
     "  printers [QUEUE] [--json]  the installed queues: state, jobs, default, sharing,\n"
     "                             device and driver\n"
+    "  printers --watch [--json]  one line per change of the queues until interrupted\n"
     "  hardware [--json]          the hardware summary of this computer\n"
     "  check [--json]             every print environment check with its verdict and\n"
     "                             what to do; the exit code is the number of problems\n"
