@@ -34,15 +34,14 @@ ParseResult fail(const QString& message)
     return result;
 }
 
-}  // namespace
+} // namespace
 
 ParseResult parseArguments(const QStringList& words)
 {
     for (const QString& word : words) {
         if (word.size() > kMaxWordLength)
-            return fail(QStringLiteral("argument too long (%1 characters; at most %2)")
-                            .arg(word.size())
-                            .arg(kMaxWordLength));
+            return fail(
+                QStringLiteral("argument too long (%1 characters; at most %2)").arg(word.size()).arg(kMaxWordLength));
         if (hasControlCharacters(word))
             return fail(QStringLiteral("argument \"%1\" holds control characters").arg(shown(word)));
     }
@@ -54,17 +53,16 @@ ParseResult parseArguments(const QStringList& words)
         if (words.size() > 1)
             return fail(QStringLiteral("\"%1\" takes no further arguments").arg(first));
         arguments.command = QStringLiteral("help");
-        return {arguments, {}};
+        return { arguments, {} };
     }
     if (first == QLatin1String("--version") || first == QLatin1String("-V")) {
         if (words.size() > 1)
             return fail(QStringLiteral("\"%1\" takes no further arguments").arg(first));
         arguments.command = QStringLiteral("version");
-        return {arguments, {}};
+        return { arguments, {} };
     }
-    static const QStringList commands = {QStringLiteral("printers"), QStringLiteral("hardware"),
-                                         QStringLiteral("check"), QStringLiteral("search"),
-                                         QStringLiteral("repair")};
+    static const QStringList commands = { QStringLiteral("printers"), QStringLiteral("hardware"),
+        QStringLiteral("check"), QStringLiteral("search"), QStringLiteral("repair") };
     if (!commands.contains(first))
         return fail(QStringLiteral("unknown command \"%1\"").arg(shown(first)));
     arguments.command = first;
@@ -75,13 +73,13 @@ ParseResult parseArguments(const QStringList& words)
         } else if (first == QLatin1String("printers") && word == QLatin1String("--watch")) {
             arguments.watch = true;
         } else if (first == QLatin1String("search")
-                   && (word == QLatin1String("--usb-only") || word == QLatin1String("--network-only"))) {
+            && (word == QLatin1String("--usb-only") || word == QLatin1String("--network-only"))) {
             const int scope = word == QLatin1String("--usb-only") ? 1 : 0;
             if (arguments.scope != 2 && arguments.scope != scope)
                 return fail(QStringLiteral("--usb-only and --network-only exclude each other"));
             arguments.scope = scope;
-        } else if (first == QLatin1String("search") && (word == QLatin1String("--timeout")
-                                                          || word.startsWith(QLatin1String("--timeout=")))) {
+        } else if (first == QLatin1String("search")
+            && (word == QLatin1String("--timeout") || word.startsWith(QLatin1String("--timeout=")))) {
             QString value;
             if (word == QLatin1String("--timeout")) {
                 if (i + 1 >= words.size())
@@ -99,16 +97,16 @@ ParseResult parseArguments(const QStringList& words)
             arguments.timeoutSeconds = seconds;
         } else if (first == QLatin1String("repair") && word == QLatin1String("--yes")) {
             arguments.yes = true;
-        } else if (first == QLatin1String("repair") && arguments.repair.isEmpty() && !word.startsWith(QLatin1Char('-'))) {
-            static const QStringList repairs = {QStringLiteral("spooler"), QStringLiteral("firewall"),
-                                                QStringLiteral("queues"), QStringLiteral("font"),
-                                                QStringLiteral("all")};
+        } else if (first == QLatin1String("repair") && arguments.repair.isEmpty()
+            && !word.startsWith(QLatin1Char('-'))) {
+            static const QStringList repairs = { QStringLiteral("spooler"), QStringLiteral("firewall"),
+                QStringLiteral("queues"), QStringLiteral("font"), QStringLiteral("all") };
             if (!repairs.contains(word))
-                return fail(QStringLiteral("unknown repair \"%1\" (spooler, firewall, queues, font or all)")
-                                .arg(shown(word)));
+                return fail(
+                    QStringLiteral("unknown repair \"%1\" (spooler, firewall, queues, font or all)").arg(shown(word)));
             arguments.repair = word;
         } else if (first == QLatin1String("repair") && arguments.repair == QLatin1String("queues")
-                   && arguments.queue.isEmpty() && !word.startsWith(QLatin1Char('-'))) {
+            && arguments.queue.isEmpty() && !word.startsWith(QLatin1Char('-'))) {
             if (!PrinterAPI::cups::isValidPrinterName(word))
                 return fail(QStringLiteral("\"%1\" cannot be a queue name (no blanks, quotes, slashes, '#', '?' "
                                            "or '\\', at most 127 bytes)")
@@ -132,7 +130,7 @@ ParseResult parseArguments(const QStringList& words)
         return fail(QStringLiteral("\"repair\" needs what to repair: spooler, firewall, queues, font or all"));
     if (first == QLatin1String("repair") && arguments.json)
         return fail(QStringLiteral("\"repair\" does not take the option \"--json\""));
-    return {arguments, {}};
+    return { arguments, {} };
 }
 
-}  // namespace korvanectl
+} // namespace korvanectl

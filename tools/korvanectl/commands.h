@@ -11,4 +11,4 @@ int runCheck(const Arguments& arguments);
 int runSearch(const Arguments& arguments);
 int runRepair(const Arguments& arguments);
 
-}  // namespace korvanectl
+} // namespace korvanectl

@@ -20,10 +20,17 @@ int runHardware(const Arguments& arguments)
         return kExitOk;
     }
     static const std::pair<const char*, const char*> rows[] = {
-        {"host", "Computer"},          {"system", "System"},         {"bit", "Word size"},
-        {"cpu", "Processor"},          {"baseboard", "Board"},       {"physicalMemory", "Memory"},
-        {"diskDrive", "Disk"},         {"videoController", "Display adapter"},
-        {"monitor", "Monitor"},        {"audioCard", "Sound"},       {"networkAdapter", "Network adapter"},
+        { "host", "Computer" },
+        { "system", "System" },
+        { "bit", "Word size" },
+        { "cpu", "Processor" },
+        { "baseboard", "Board" },
+        { "physicalMemory", "Memory" },
+        { "diskDrive", "Disk" },
+        { "videoController", "Display adapter" },
+        { "monitor", "Monitor" },
+        { "audioCard", "Sound" },
+        { "networkAdapter", "Network adapter" },
     };
     for (const auto& [key, label] : rows) {
         const QJsonValue value = summary.value(QLatin1String(key));
@@ -35,4 +42,4 @@ int runHardware(const Arguments& arguments)
     return kExitOk;
 }
 
-}  // namespace korvanectl
+} // namespace korvanectl

@@ -10,30 +10,29 @@
 
 namespace {
 
-const char kUsage[] =
-    "usage: korvanectl COMMAND [OPTIONS]\n"
-    "\n"
-    "Commands:\n"
-    "  printers [QUEUE] [--json]  the installed queues: state, jobs, default, sharing,\n"
-    "                             device and driver\n"
-    "  printers --watch [--json]  one line per change of the queues until interrupted\n"
-    "  hardware [--json]          the hardware summary of this computer\n"
-    "  check [--json]             every print environment check with its verdict and\n"
-    "                             what to do; the exit code is the number of problems\n"
-    "  search [--usb-only|--network-only] [--timeout S] [--json]\n"
-    "                             one printer search: USB devices and the local\n"
-    "                             networks; exit code 0 when any printer was found,\n"
-    "                             1 when none, 2 on error\n"
-    "  repair spooler|firewall|queues [QUEUE]|font|all [--yes]\n"
-    "                             the repairs; cancelling jobs asks first unless\n"
-    "                             --yes is given\n"
-    "  --help                     this text\n"
-    "  --version                  the version\n"
-    "\n"
-    "The scheduler is the CUPS server named by CUPS_SERVER, else the local one.\n"
-    "See korvanectl(1).\n";
+const char kUsage[] = "usage: korvanectl COMMAND [OPTIONS]\n"
+                      "\n"
+                      "Commands:\n"
+                      "  printers [QUEUE] [--json]  the installed queues: state, jobs, default, sharing,\n"
+                      "                             device and driver\n"
+                      "  printers --watch [--json]  one line per change of the queues until interrupted\n"
+                      "  hardware [--json]          the hardware summary of this computer\n"
+                      "  check [--json]             every print environment check with its verdict and\n"
+                      "                             what to do; the exit code is the number of problems\n"
+                      "  search [--usb-only|--network-only] [--timeout S] [--json]\n"
+                      "                             one printer search: USB devices and the local\n"
+                      "                             networks; exit code 0 when any printer was found,\n"
+                      "                             1 when none, 2 on error\n"
+                      "  repair spooler|firewall|queues [QUEUE]|font|all [--yes]\n"
+                      "                             the repairs; cancelling jobs asks first unless\n"
+                      "                             --yes is given\n"
+                      "  --help                     this text\n"
+                      "  --version                  the version\n"
+                      "\n"
+                      "The scheduler is the CUPS server named by CUPS_SERVER, else the local one.\n"
+                      "See korvanectl(1).\n";
 
-}  // namespace
+} // namespace
 
 int main(int argc, char* argv[])
 {

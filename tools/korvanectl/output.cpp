@@ -16,7 +16,7 @@ void write(std::FILE* stream, const QByteArray& bytes)
     std::fflush(stream);
 }
 
-}  // namespace
+} // namespace
 
 void claimStandardOutput()
 {
@@ -72,4 +72,4 @@ void printJson(const QJsonObject& document)
     write(answers, QJsonDocument(document).toJson(QJsonDocument::Indented));
 }
 
-}  // namespace korvanectl
+} // namespace korvanectl

@@ -27,4 +27,4 @@ QString terminalSafe(const QString& text);
 constexpr int kExitOk = 0;
 constexpr int kExitUsage = 2;
 
-}  // namespace korvanectl
+} // namespace korvanectl

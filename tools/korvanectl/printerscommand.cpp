@@ -17,8 +17,8 @@
 #include <algorithm>
 #include <csignal>
 #include <fcntl.h>
-#include <unistd.h>
 #include <optional>
+#include <unistd.h>
 #include <utility>
 
 namespace korvanectl {
@@ -39,17 +39,17 @@ QString stateName(std::uint32_t status)
 QJsonArray problemNames(std::uint32_t status)
 {
     static const std::pair<std::uint32_t, const char*> names[] = {
-        {w::kStatusError, "error"},
-        {w::kStatusPaperJam, "paper-jam"},
-        {w::kStatusPaperOut, "paper-out"},
-        {w::kStatusPaperProblem, "paper-problem"},
-        {w::kStatusOffline, "offline"},
-        {w::kStatusOutputBinFull, "output-bin-full"},
-        {w::kStatusWaiting, "waiting"},
-        {w::kStatusTonerLow, "toner-low"},
-        {w::kStatusNoToner, "no-toner"},
-        {w::kStatusDoorOpen, "door-open"},
-        {w::kStatusServerUnknown, "server-unknown"},
+        { w::kStatusError, "error" },
+        { w::kStatusPaperJam, "paper-jam" },
+        { w::kStatusPaperOut, "paper-out" },
+        { w::kStatusPaperProblem, "paper-problem" },
+        { w::kStatusOffline, "offline" },
+        { w::kStatusOutputBinFull, "output-bin-full" },
+        { w::kStatusWaiting, "waiting" },
+        { w::kStatusTonerLow, "toner-low" },
+        { w::kStatusNoToner, "no-toner" },
+        { w::kStatusDoorOpen, "door-open" },
+        { w::kStatusServerUnknown, "server-unknown" },
     };
     QJsonArray problems;
     for (const auto& [bit, name] : names) {
@@ -83,21 +83,20 @@ QString padded(const QString& text, int width)
 
 void printTable(const QJsonArray& printers)
 {
-    const QStringList headers = {QStringLiteral("NAME"), QStringLiteral("STATE"), QStringLiteral("JOBS"),
-                                 QStringLiteral("DEFAULT"), QStringLiteral("SHARED"), QStringLiteral("DEVICE"),
-                                 QStringLiteral("DRIVER")};
+    const QStringList headers = { QStringLiteral("NAME"), QStringLiteral("STATE"), QStringLiteral("JOBS"),
+        QStringLiteral("DEFAULT"), QStringLiteral("SHARED"), QStringLiteral("DEVICE"), QStringLiteral("DRIVER") };
     std::vector<QStringList> rows;
     for (const QJsonValue& value : printers) {
         const QJsonObject p = value.toObject();
         QString state = p.value(QStringLiteral("state")).toString();
         for (const QJsonValue& problem : p.value(QStringLiteral("problems")).toArray())
             state += QLatin1Char(',') + problem.toString();
-        rows.push_back({terminalSafe(p.value(QStringLiteral("name")).toString()), state,
-                        QString::number(p.value(QStringLiteral("jobs")).toInt()),
-                        p.value(QStringLiteral("default")).toBool() ? QStringLiteral("yes") : QStringLiteral("no"),
-                        p.value(QStringLiteral("shared")).toBool() ? QStringLiteral("yes") : QStringLiteral("no"),
-                        terminalSafe(p.value(QStringLiteral("device")).toString()),
-                        terminalSafe(p.value(QStringLiteral("driver")).toString())});
+        rows.push_back({ terminalSafe(p.value(QStringLiteral("name")).toString()), state,
+            QString::number(p.value(QStringLiteral("jobs")).toInt()),
+            p.value(QStringLiteral("default")).toBool() ? QStringLiteral("yes") : QStringLiteral("no"),
+            p.value(QStringLiteral("shared")).toBool() ? QStringLiteral("yes") : QStringLiteral("no"),
+            terminalSafe(p.value(QStringLiteral("device")).toString()),
+            terminalSafe(p.value(QStringLiteral("driver")).toString()) });
     }
     std::vector<int> widths;
     for (int column = 0; column < headers.size(); ++column) {
@@ -120,9 +119,9 @@ void printTable(const QJsonArray& printers)
 // ---- --watch ----------------------------------------------------------------
 
 // The handle the change monitor posts to; no real window has it.
-constexpr webui::WindowHandle kWatchHandle = 0x6b766374;  // "kvct"
+constexpr webui::WindowHandle kWatchHandle = 0x6b766374; // "kvct"
 
-int signalPipe[2] = {-1, -1};
+int signalPipe[2] = { -1, -1 };
 
 void onSignal(int)
 {
@@ -168,24 +167,28 @@ QString changeLine(const QJsonObject& object)
     QStringList changes;
     for (const QJsonValue& value : object.value(QStringLiteral("changes")).toArray())
         changes << value.toString();
-    QString line = QStringLiteral("%1 %2").arg(changes.join(QLatin1Char(',')),
-                                               terminalSafe(object.value(QStringLiteral("name")).toString()));
+    QString line = QStringLiteral("%1 %2").arg(
+        changes.join(QLatin1Char(',')), terminalSafe(object.value(QStringLiteral("name")).toString()));
     if (object.contains(QStringLiteral("state"))) {
         QString state = object.value(QStringLiteral("state")).toString();
         for (const QJsonValue& problem : object.value(QStringLiteral("problems")).toArray())
             state += QLatin1Char(',') + problem.toString();
-        line += QStringLiteral(" state=%1 jobs=%2 default=%3 shared=%4")
-                    .arg(state)
-                    .arg(object.value(QStringLiteral("jobs")).toInt())
-                    .arg(object.value(QStringLiteral("default")).toBool() ? QStringLiteral("yes") : QStringLiteral("no"))
-                    .arg(object.value(QStringLiteral("shared")).toBool() ? QStringLiteral("yes") : QStringLiteral("no"));
+        line
+            += QStringLiteral(" state=%1 jobs=%2 default=%3 shared=%4")
+                   .arg(state)
+                   .arg(object.value(QStringLiteral("jobs")).toInt())
+                   .arg(object.value(QStringLiteral("default")).toBool() ? QStringLiteral("yes") : QStringLiteral("no"))
+                   .arg(object.value(QStringLiteral("shared")).toBool() ? QStringLiteral("yes") : QStringLiteral("no"));
     }
     return line;
 }
 
 class ChangePrinter : public webui::WindowMessageTarget {
 public:
-    explicit ChangePrinter(bool json) : m_json(json) {}
+    explicit ChangePrinter(bool json)
+        : m_json(json)
+    {
+    }
     std::intptr_t windowProc(const webui::WindowMessage& message) override
     {
         if (message.message != webui::msg::kPrinterChanged || !message.payload)
@@ -239,7 +242,7 @@ int watchPrinters(const Arguments& arguments)
     return kExitOk;
 }
 
-}  // namespace
+} // namespace
 
 int runPrinters(const Arguments& arguments)
 {
@@ -256,7 +259,7 @@ int runPrinters(const Arguments& arguments)
     QString defaultName;
     bool found = arguments.queue.isEmpty();
     // Our scheduler's queues first, then those it relays from other servers.
-    for (const bool relayed : {false, true}) {
+    for (const bool relayed : { false, true }) {
         for (const PrinterAPI::PrinterInfoRecord& record : *records) {
             if (record.serverName.isEmpty() == relayed)
                 continue;
@@ -269,15 +272,15 @@ int runPrinters(const Arguments& arguments)
         }
     }
     if (!found) {
-        printError(QStringLiteral("there is no queue named \"%1\"; \"korvanectl printers\" lists them")
-                       .arg(arguments.queue));
+        printError(
+            QStringLiteral("there is no queue named \"%1\"; \"korvanectl printers\" lists them").arg(arguments.queue));
         return 1;
     }
     if (arguments.json) {
         QJsonObject document;
         document.insert(QStringLiteral("scheduler"), PrinterAPI::schedulerName());
-        document.insert(QStringLiteral("default"),
-                        defaultName.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(defaultName));
+        document.insert(
+            QStringLiteral("default"), defaultName.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(defaultName));
         document.insert(QStringLiteral("printers"), printers);
         printJson(document);
     } else if (printers.isEmpty()) {
@@ -288,4 +291,4 @@ int runPrinters(const Arguments& arguments)
     return kExitOk;
 }
 
-}  // namespace korvanectl
+} // namespace korvanectl

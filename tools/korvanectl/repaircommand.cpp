@@ -21,14 +21,20 @@ namespace {
 QString outcomeText(int code)
 {
     switch (code) {
-    case repair::exitcode::kOk: return QStringLiteral("done");
-    case repair::exitcode::kSpoolerFailed: return QStringLiteral("the print scheduler could not be restarted");
-    case repair::exitcode::kFirewallFailed: return QStringLiteral("the firewall could not be opened");
-    case repair::exitcode::kQueuesFailed: return QStringLiteral("the jobs could not be cancelled");
+    case repair::exitcode::kOk:
+        return QStringLiteral("done");
+    case repair::exitcode::kSpoolerFailed:
+        return QStringLiteral("the print scheduler could not be restarted");
+    case repair::exitcode::kFirewallFailed:
+        return QStringLiteral("the firewall could not be opened");
+    case repair::exitcode::kQueuesFailed:
+        return QStringLiteral("the jobs could not be cancelled");
     case repair::exitcode::kSchedulerNotOurs:
         return QStringLiteral("the scheduler is not this machine's print service; restart it where it runs");
-    case repair::exitcode::kPkexecDismissed: return QStringLiteral("the password request was dismissed");
-    case repair::exitcode::kPkexecNotAuthorised: return QStringLiteral("not authorised");
+    case repair::exitcode::kPkexecDismissed:
+        return QStringLiteral("the password request was dismissed");
+    case repair::exitcode::kPkexecNotAuthorised:
+        return QStringLiteral("not authorised");
     default: {
         const QString text = sysutil::formatMessage(win32::ErrorCode(code)).trimmed();
         return QStringLiteral("failed (%1%2)").arg(code).arg(text.isEmpty() ? QString() : QStringLiteral(": ") + text);
@@ -88,19 +94,17 @@ int repairQueues(const Arguments& arguments)
         return 0;
     }
     if (!arguments.yes
-        && !confirmed(QStringLiteral("Cancel %1 unfinished job(s) on %2? They cannot be recovered.")
-                          .arg(*jobs)
-                          .arg(where))) {
+        && !confirmed(
+            QStringLiteral("Cancel %1 unfinished job(s) on %2? They cannot be recovered.").arg(*jobs).arg(where))) {
         printError(QStringLiteral("queues: nothing was cancelled (\"--yes\" cancels without asking)"));
         return 1;
     }
-    const int code = arguments.queue.isEmpty()
-        ? int(repair::runRepairTool(repair::command::kCleanQueues, 0))
-        : int(repair::cleanPrinterQueueOf(arguments.queue));
+    const int code = arguments.queue.isEmpty() ? int(repair::runRepairTool(repair::command::kCleanQueues, 0))
+                                               : int(repair::cleanPrinterQueueOf(arguments.queue));
     return report(QStringLiteral("queues"), code) ? 0 : 1;
 }
 
-}  // namespace
+} // namespace
 
 int runRepair(const Arguments& arguments)
 {
@@ -122,4 +126,4 @@ int runRepair(const Arguments& arguments)
     return ok ? kExitOk : 1;
 }
 
-}  // namespace korvanectl
+} // namespace korvanectl

@@ -50,7 +50,10 @@ QJsonObject networkObject(const NetPrinterInfo& printer)
 
 class ProgressLine {
 public:
-    ProgressLine() : m_shown(outputIsTerminal() && isatty(STDERR_FILENO) == 1) {}
+    ProgressLine()
+        : m_shown(outputIsTerminal() && isatty(STDERR_FILENO) == 1)
+    {
+    }
     void show(int current, int total)
     {
         if (!m_shown || total <= 0)
@@ -74,7 +77,7 @@ private:
     bool m_visible = false;
 };
 
-}  // namespace
+} // namespace
 
 int runSearch(const Arguments& arguments)
 {
@@ -89,49 +92,50 @@ int runSearch(const Arguments& arguments)
     QJsonArray network;
     ProgressLine progress;
     QObject context;
-    QObject::connect(thread.get(), &PrinterSearcherThread::progress, &context,
-                     [&](int current, int total, int, int, int) { progress.show(current, total); },
-                     Qt::QueuedConnection);
-    QObject::connect(thread.get(), &PrinterSearcherThread::usb1, &context,
-                     [&](std::vector<USBPrinterInfo> printers) {
-                         for (const USBPrinterInfo& printer : printers) {
-                             usb.append(usbObject(printer));
-                             if (arguments.json)
-                                 continue;
-                             progress.clear();
-                             const QString name =
-                                 printer.friendlyName.isEmpty() ? printer.deviceDesc : printer.friendlyName;
-                             printLine(QStringLiteral("usb      %1  %2  %3")
-                                           .arg(terminalSafe(printer.mfg.isEmpty() ? QStringLiteral("-")
-                                                                                   : printer.mfg),
-                                                terminalSafe(name), terminalSafe(printer.hardwareids.value(0))));
-                         }
-                     },
-                     Qt::QueuedConnection);
-    QObject::connect(thread.get(), &PrinterSearcherThread::usb2, &context,
-                     [](const DeviceTree* tree, std::vector<DeviceItem*>* items) {
-                         // Ours from here on; the USB printers came with usb1.
-                         delete items;
-                         delete tree;
-                     },
-                     Qt::QueuedConnection);
-    QObject::connect(thread.get(), &PrinterSearcherThread::netPrinter, &context,
-                     [&](NetPrinterInfo printer) {
-                         const QJsonObject object = networkObject(printer);
-                         network.append(object);
-                         if (arguments.json)
-                             return;
-                         progress.clear();
-                         const QString mfg = object.value(QStringLiteral("mfg")).toString();
-                         printLine(QStringLiteral("network  %1  %2  %3")
-                                       .arg(object.value(QStringLiteral("ip")).toString(),
-                                            terminalSafe(mfg.isEmpty() ? QStringLiteral("-") : mfg),
-                                            terminalSafe(object.value(QStringLiteral("mdl")).toString()))
-                                       .trimmed());
-                     },
-                     Qt::QueuedConnection);
-    QObject::connect(thread.get(), &PrinterSearcherThread::finish, &context, [] { QCoreApplication::quit(); },
-                     Qt::QueuedConnection);
+    QObject::connect(
+        thread.get(), &PrinterSearcherThread::progress, &context,
+        [&](int current, int total, int, int, int) { progress.show(current, total); }, Qt::QueuedConnection);
+    QObject::connect(
+        thread.get(), &PrinterSearcherThread::usb1, &context,
+        [&](std::vector<USBPrinterInfo> printers) {
+            for (const USBPrinterInfo& printer : printers) {
+                usb.append(usbObject(printer));
+                if (arguments.json)
+                    continue;
+                progress.clear();
+                const QString name = printer.friendlyName.isEmpty() ? printer.deviceDesc : printer.friendlyName;
+                printLine(QStringLiteral("usb      %1  %2  %3")
+                              .arg(terminalSafe(printer.mfg.isEmpty() ? QStringLiteral("-") : printer.mfg),
+                                  terminalSafe(name), terminalSafe(printer.hardwareids.value(0))));
+            }
+        },
+        Qt::QueuedConnection);
+    QObject::connect(
+        thread.get(), &PrinterSearcherThread::usb2, &context,
+        [](const DeviceTree* tree, std::vector<DeviceItem*>* items) {
+            // Ours from here on; the USB printers came with usb1.
+            delete items;
+            delete tree;
+        },
+        Qt::QueuedConnection);
+    QObject::connect(
+        thread.get(), &PrinterSearcherThread::netPrinter, &context,
+        [&](NetPrinterInfo printer) {
+            const QJsonObject object = networkObject(printer);
+            network.append(object);
+            if (arguments.json)
+                return;
+            progress.clear();
+            const QString mfg = object.value(QStringLiteral("mfg")).toString();
+            printLine(QStringLiteral("network  %1  %2  %3")
+                          .arg(object.value(QStringLiteral("ip")).toString(),
+                              terminalSafe(mfg.isEmpty() ? QStringLiteral("-") : mfg),
+                              terminalSafe(object.value(QStringLiteral("mdl")).toString()))
+                          .trimmed());
+        },
+        Qt::QueuedConnection);
+    QObject::connect(
+        thread.get(), &PrinterSearcherThread::finish, &context, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
     bool timedOut = false;
     QTimer limit;
     limit.setSingleShot(true);
@@ -158,10 +162,10 @@ int runSearch(const Arguments& arguments)
         document.insert(QStringLiteral("interrupted"), timedOut);
         printJson(document);
     } else {
-        printLine(found == 0 ? QStringLiteral("No printers found.")
-                             : QStringLiteral("%1 printer(s) found.").arg(found));
+        printLine(
+            found == 0 ? QStringLiteral("No printers found.") : QStringLiteral("%1 printer(s) found.").arg(found));
     }
     return found > 0 ? kExitOk : 1;
 }
 
-}  // namespace korvanectl
+} // namespace korvanectl
