@@ -4,7 +4,7 @@
 include(GNUInstallDirs)
 set(KORVANE_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/korvane)
 
-install(TARGETS korvane salvane dumper RUNTIME DESTINATION ${KORVANE_INSTALL_DIR})
+install(TARGETS korvane salvane dumper korvanectl RUNTIME DESTINATION ${KORVANE_INSTALL_DIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/html/ DESTINATION ${KORVANE_INSTALL_DIR}/html
         PATTERN CMakeLists.txt EXCLUDE)
 foreach(folder languages translations plattheme)
@@ -13,7 +13,12 @@ endforeach()
 install(CODE "
   file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
   file(CREATE_LINK \"../${KORVANE_INSTALL_DIR}/korvane\"
-       \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/korvane\" SYMBOLIC)")
+       \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/korvane\" SYMBOLIC)
+  file(CREATE_LINK \"../${KORVANE_INSTALL_DIR}/korvanectl\"
+       \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/korvanectl\" SYMBOLIC)")
+install(FILES ${PROJECT_SOURCE_DIR}/tools/korvanectl/korvanectl.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/tools/korvanectl/korvanectl.bash
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME korvanectl)
 install(FILES ${PROJECT_SOURCE_DIR}/app/korvane.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/app/korvane.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${PROJECT_SOURCE_DIR}/app/korvane.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo

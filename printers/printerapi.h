@@ -92,6 +92,9 @@ struct PrintJobRecord {
 // Selector 0: the queues of our scheduler; any other value: queues it only
 // relays from another server. An unreachable scheduler gives an empty list.
 std::vector<PrinterInfoRecord> listPrinters(int selector);
+// The queues of both selectors from one reading of the scheduler; nullopt
+// when it could not be read (unreachable, refused).
+std::optional<std::vector<PrinterInfoRecord>> listAllPrinters();
 
 // "enumPrinters"(args[0] selector): the main window runs this on a worker
 // thread and passes the text to "enumPrinterCbkByCpp". Compact JSON array,

@@ -61,6 +61,15 @@ std::vector<PrinterInfoRecord> listPrinters(int selector)
     return records;
 }
 
+std::optional<std::vector<PrinterInfoRecord>> listAllPrinters()
+{
+    cups::SpoolerConnection connection;
+    const cups::QueueList list = cups::readQueues(connection);
+    if (list.error != win32::kSuccess)
+        return std::nullopt;
+    return cups::toRecords(list.queues);
+}
+
 QString enumInstalledPrinters(int selector)
 {
     QJsonArray array;

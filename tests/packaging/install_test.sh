@@ -28,6 +28,14 @@ for f in korvane salvane dumper html/index.html html/installmonitor.html languag
   [ -e "$lib/$f" ] || { echo "FAIL: $lib/$f missing"; exit 1; }
 done
 [ "$(readlink "$prefix/bin/korvane")" = ../lib/korvane/korvane ] || { echo "FAIL: bin/korvane is not the launcher link"; exit 1; }
+# The terminal front end: its link, man page and bash completion, and it runs
+# from its installed place without a display.
+[ "$(readlink "$prefix/bin/korvanectl")" = ../lib/korvane/korvanectl ] || { echo "FAIL: bin/korvanectl is not a link"; exit 1; }
+[ -f "$prefix/share/man/man1/korvanectl.1" ] || { echo "FAIL: korvanectl man page missing"; exit 1; }
+[ -f "$prefix/share/bash-completion/completions/korvanectl" ] || { echo "FAIL: korvanectl completion missing"; exit 1; }
+bash -n "$prefix/share/bash-completion/completions/korvanectl"
+ctl_version=$(env -i PATH=/usr/bin:/bin "$prefix/bin/korvanectl" --version)
+grep -q '^korvanectl [0-9]' <<<"$ctl_version" || { echo "FAIL: korvanectl --version said: $ctl_version"; exit 1; }
 desktop-file-validate "$prefix/share/applications/korvane.desktop"
 appstreamcli validate --no-net --pedantic "$prefix/share/metainfo/com.velmora.Korvane.metainfo.xml" >/dev/null
 [ -f "$prefix/share/icons/hicolor/scalable/apps/korvane.svg" ] || { echo "FAIL: icon missing"; exit 1; }
