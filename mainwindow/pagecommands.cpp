@@ -12,6 +12,7 @@
 #include "online/downloaderobjmanager.h"
 #include "online/user.h"
 #include "printers/printerapi.h"
+#include "printers/printersetup.h"
 #include "printers/win32printer.h"
 #include "repair/repairapi.h"
 #include "sysutil/launch.h"
@@ -100,6 +101,9 @@ void MainBlkWindow::bindPrinterCommands()
         if (args.size() < 2)
             return QJsonValue(qint64(PrinterAPI::win32printer::kOpenManagerMissingArgument));
         return QJsonValue(PrinterAPI::openManager(webui::jsargs::toHandle(args.at(0)), intArg(args, 1)));
+    });
+    bindCommand(QStringLiteral("addNetworkPrinter"), 3, [](const QJsonArray& args) {
+        return QJsonValue(PrinterAPI::addNetworkPrinter(textArg(args, 0), textArg(args, 1), textArg(args, 2)));
     });
     bindCommand(QStringLiteral("checkMMCExists"), 1,
                 [](const QJsonArray& args) { return QJsonValue(PrinterAPI::checkMMCExists(intArg(args, 0))); });

@@ -1,0 +1,35 @@
+#pragma once
+// Adding a network printer the search found (or the user typed) as a CUPS
+// queue: a driverless queue for a printer that speaks IPP (the scheduler
+// builds its PPD from the printer's own attributes, as `lpadmin -m
+// everywhere` does). A refused request is tried once more through pkexec
+// with lpadmin.
+
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+namespace PrinterAPI {
+
+// Whether a page-supplied URI is an ipp:// or ipps:// printer URI we hand to
+// the scheduler: at most 1024 bytes of printable ASCII without blanks or
+// quotes, a host name, IPv4 address or bracketed IPv6 address, an optional
+// port 1..65535, and a path starting with "/".
+bool isValidIppPrinterUri(const QString& uri);
+
+// A queue name for a printer: the make and model with every run of
+// characters CUPS does not take in a name (blanks, controls, / \ ? ' " #)
+// made one "_", at most 127 bytes of UTF-8, "Printer" when nothing is left;
+// then "_2", "_3"... until it matches none of the existing names (compared
+// as CUPS does, ignoring case).
+QString queueNameFor(const QString& makeAndModel, const QStringList& existingNames);
+
+// "addNetworkPrinter"(uri, makeAndModel, deviceId) ->
+// {"code": n, "printerName": name}. For an ipp:// or ipps:// URI: a new
+// driverless queue, enabled and accepting jobs, described by the make and
+// model. code: 0, 87 for a URI that is not valid, 1722 scheduler
+// unreachable, 5 refused (also by the privileged retry), 31 other.
+// printerName is there when code is 0.
+QJsonObject addNetworkPrinter(const QString& uri, const QString& makeAndModel, const QString& deviceId);
+
+}  // namespace PrinterAPI
