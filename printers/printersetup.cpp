@@ -3,6 +3,7 @@
 #include "printers/printersetup.h"
 
 #include "printers/cupsconnection.h"
+#include "printers/ppdmatch.h"
 #include "printers/printerapi.h"
 
 #include <QDebug>
@@ -18,6 +19,9 @@ namespace {
 constexpr int kMaxUriBytes = 1024;
 constexpr int kMaxNameBytes = 127;
 constexpr int kMaxMakeAndModelChars = 256;
+constexpr int kMaxDeviceIdChars = 1024;
+constexpr int kPpdListWaitMs = 30 * 1000;
+constexpr std::size_t kMaxPpds = 100000;
 // The privileged retry waits for the user to answer the authentication
 // dialog; past this the answer no longer matters to the page.
 constexpr int kPrivilegedWaitMs = 120 * 1000;
@@ -128,7 +132,11 @@ QJsonObject result(win32::ErrorCode code, const QString& name = {})
 
 }  // namespace
 
-bool isValidIppPrinterUri(const QString& uri)
+namespace {
+
+// Whether the URI is SCHEME://HOST[:PORT] followed by a path (required
+// unless pathOptional), for one of the schemes, every character safe.
+bool isValidUri(const QString& uri, const QStringList& schemes, bool pathOptional)
 {
     if (uri.isEmpty() || uri.size() > kMaxUriBytes)
         return false;
@@ -138,15 +146,18 @@ bool isValidIppPrinterUri(const QString& uri)
             return false;
     }
     int rest = 0;
-    if (uri.startsWith(QLatin1String("ipp://")))
-        rest = 6;
-    else if (uri.startsWith(QLatin1String("ipps://")))
-        rest = 7;
-    else
+    for (const QString& scheme : schemes) {
+        if (uri.startsWith(scheme + QLatin1String("://")))
+            rest = int(scheme.size()) + 3;
+    }
+    if (rest == 0)
         return false;
-    const int slash = uri.indexOf(QLatin1Char('/'), rest);
-    if (slash < 0)
-        return false;
+    int slash = uri.indexOf(QLatin1Char('/'), rest);
+    if (slash < 0) {
+        if (!pathOptional)
+            return false;
+        slash = int(uri.size());
+    }
     const QString authority = uri.mid(rest, slash - rest);
     if (authority.contains(QLatin1Char('@')))
         return false;
@@ -165,6 +176,61 @@ bool isValidIppPrinterUri(const QString& uri)
     if (!isHostName(host) && !isBracketedIpv6(host))
         return false;
     return !uri.mid(slash).contains(QLatin1String("//"));
+}
+
+// The installed drivers the scheduler lists; nullopt when it did not answer.
+std::optional<std::vector<PpdEntry>> installedPpds(win32::ErrorCode& error)
+{
+    // The scheduler's driver helper may take a while to read every driver.
+    cups::SpoolerConnection connection(kPpdListWaitMs);
+    if (!connection.isOpen()) {
+        error = win32::kRpcServerUnavailable;
+        return std::nullopt;
+    }
+    cups::IppPtr request = cups::newRequest(IPP_OP_CUPS_GET_PPDS);
+    static const char* const wanted[] = {"ppd-name", "ppd-make-and-model", "ppd-device-id"};
+    ippAddStrings(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr, wanted);
+    const cups::Reply reply = connection.send(std::move(request));
+    if (!reply.response) {
+        error = reply.error;
+        return std::nullopt;
+    }
+    std::vector<PpdEntry> entries;
+    PpdEntry entry;
+    const auto flush = [&entries, &entry] {
+        if (!entry.name.isEmpty() && entries.size() < kMaxPpds)
+            entries.push_back(entry);
+        entry = PpdEntry();
+    };
+    for (ipp_attribute_t* a = ippFirstAttribute(reply.response.get()); a; a = ippNextAttribute(reply.response.get())) {
+        const char* name = ippGetName(a);
+        if (!name) {
+            flush();
+            continue;
+        }
+        const QLatin1String key(name);
+        if (key == QLatin1String("ppd-name"))
+            entry.name = cups::attributeText(a);
+        else if (key == QLatin1String("ppd-make-and-model"))
+            entry.makeAndModel = cups::attributeText(a);
+        else if (key == QLatin1String("ppd-device-id"))
+            entry.deviceId = cups::attributeText(a);
+    }
+    flush();
+    return entries;
+}
+
+}  // namespace
+
+bool isValidIppPrinterUri(const QString& uri)
+{
+    return isValidUri(uri, {QStringLiteral("ipp"), QStringLiteral("ipps")}, false);
+}
+
+bool isValidSocketPrinterUri(const QString& uri)
+{
+    return isValidUri(uri, {QStringLiteral("socket")}, true) &&
+           !uri.mid(9).contains(QLatin1Char('/'));  // socket://HOST[:PORT], nothing after
 }
 
 QString queueNameFor(const QString& makeAndModel, const QStringList& existingNames)
@@ -209,8 +275,8 @@ QString queueNameFor(const QString& makeAndModel, const QStringList& existingNam
 
 QJsonObject addNetworkPrinter(const QString& uri, const QString& makeAndModel, const QString& deviceId)
 {
-    Q_UNUSED(deviceId);
-    if (!isValidIppPrinterUri(uri))
+    const bool driverless = isValidIppPrinterUri(uri);
+    if (!driverless && !isValidSocketPrinterUri(uri))
         return result(win32::kInvalidParameter);
     const QString description = makeAndModel.left(kMaxMakeAndModelChars);
     cups::SpoolerConnection connection;
@@ -220,11 +286,23 @@ QJsonObject addNetworkPrinter(const QString& uri, const QString& makeAndModel, c
     const std::optional<QStringList> existing = existingQueueNames(connection, error);
     if (!existing)
         return result(error);
+
+    QString model = QStringLiteral("everywhere");
+    if (!driverless) {
+        const std::optional<std::vector<PpdEntry>> ppds = installedPpds(error);
+        if (!ppds)
+            return result(error);
+        model = matchPpd(*ppds, deviceId.left(kMaxDeviceIdChars), description);
+        if (model.isEmpty()) {
+            qInfo("printers: no installed driver for %s", qPrintable(description));
+            return result(win32::kUnknownPrinterDriver);
+        }
+    }
     const QString name = queueNameFor(description, *existing);
 
     cups::IppPtr request = cups::newRequest(IPP_OP_CUPS_ADD_MODIFY_PRINTER);
     cups::addDestinationUri(request.get(), name);
-    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "ppd-name", nullptr, "everywhere");
+    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "ppd-name", nullptr, model.toUtf8().constData());
     ippAddString(request.get(), IPP_TAG_PRINTER, IPP_TAG_URI, "device-uri", nullptr, uri.toUtf8().constData());
     if (!description.isEmpty())
         ippAddString(request.get(), IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-info", nullptr,
@@ -235,7 +313,7 @@ QJsonObject addNetworkPrinter(const QString& uri, const QString& makeAndModel, c
     win32::ErrorCode code = reply.error;
     if (code == win32::kAccessDenied) {
         code = lpadminThroughPkexec({QStringLiteral("-p"), name, QStringLiteral("-E"), QStringLiteral("-v"), uri,
-                                     QStringLiteral("-m"), QStringLiteral("everywhere")});
+                                     QStringLiteral("-m"), model});
     } else if (!reply.ok()) {
         qInfo("printers: adding %s failed: %s", qPrintable(name),
               reply.response ? ippErrorString(reply.status) : cupsLastErrorString());

@@ -95,3 +95,38 @@ TEST(AddNetworkPrinter, RefusesAnInvalidUriWithoutAsking)
               87);
     EXPECT_EQ(listingByName().keys(), before);
 }
+
+TEST(AddNetworkPrinter, WithoutIppTakesTheInstalledDriverMatchingTheDeviceId)
+{
+    const QString uri = QStringLiteral("socket://10.203.7.99:9100");
+    const QJsonObject added =
+        addNetworkPrinter(uri, QStringLiteral("FUJI XEROX DocuPrint CM305 df"),
+                          QStringLiteral("MFG:FUJI XEROX;CMD:PJL,PCL;MDL:DocuPrint CM305 df;CLS:PRINTER;"));
+    ASSERT_EQ(added.value(QStringLiteral("code")).toInt(-1), 0);
+    const QString name = added.value(QStringLiteral("printerName")).toString();
+    EXPECT_EQ(name, QStringLiteral("FUJI_XEROX_DocuPrint_CM305_df"));
+    const QString options = optionsOf(name);
+    EXPECT_TRUE(options.contains(QStringLiteral("device-uri=") + uri)) << qPrintable(options);
+    EXPECT_TRUE(options.contains(QStringLiteral("printer-make-and-model='Fuji Xerox DocuPrint CM305 df PDF'")))
+        << qPrintable(options);
+}
+
+TEST(AddNetworkPrinter, WithoutIppByMakeAndModelWhenTheIdSaysNothing)
+{
+    const QJsonObject added = addNetworkPrinter(QStringLiteral("socket://10.203.7.98"),
+                                                QStringLiteral("Epson 9-Pin Series"), QString());
+    ASSERT_EQ(added.value(QStringLiteral("code")).toInt(-1), 0);
+    const QString options = optionsOf(added.value(QStringLiteral("printerName")).toString());
+    EXPECT_TRUE(options.contains(QStringLiteral("printer-make-and-model='Epson 9-Pin Series'"))) << qPrintable(options);
+}
+
+TEST(AddNetworkPrinter, WithoutIppAndNoMatchingDriverAddsNothing)
+{
+    const QStringList before = listingByName().keys();
+    const QJsonObject added = addNetworkPrinter(QStringLiteral("socket://10.203.7.97:9100"),
+                                                QStringLiteral("Acme Unheard-Of 9"),
+                                                QStringLiteral("MFG:Acme;MDL:Unheard-Of 9;"));
+    EXPECT_EQ(added.value(QStringLiteral("code")).toInt(-1), 1797);
+    EXPECT_FALSE(added.contains(QStringLiteral("printerName")));
+    EXPECT_EQ(listingByName().keys(), before);
+}

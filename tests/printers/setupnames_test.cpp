@@ -74,3 +74,14 @@ TEST(QueueName, AtMost127BytesNeverCuttingACharacter)
     EXPECT_LE(second.toUtf8().size(), 127);
     EXPECT_TRUE(second.endsWith(QLatin1String("_2")));
 }
+
+TEST(PrinterUri, SocketUrisAreHostAndPortOnly)
+{
+    EXPECT_TRUE(isValidSocketPrinterUri(QStringLiteral("socket://10.203.7.20:9100")));
+    EXPECT_TRUE(isValidSocketPrinterUri(QStringLiteral("socket://printer.local")));
+    EXPECT_TRUE(isValidSocketPrinterUri(QStringLiteral("socket://[2001:db8::5]:9100")));
+    for (const char* uri : {"socket://", "socket://10.203.7.20:9100/x", "socket://host:99999", "socket://a b",
+                            "socket://host;reboot", "ipp://host/ipp/print", "socket://host:9100?x"})
+        EXPECT_FALSE(isValidSocketPrinterUri(QString::fromLatin1(uri))) << uri;
+    EXPECT_FALSE(isValidIppPrinterUri(QStringLiteral("socket://10.203.7.20:9100")));
+}
