@@ -4,6 +4,7 @@
 
 #include "mainwindow/pagecommands.h"
 
+#include "discovery/addressprobe.h"
 #include "discovery/installmonitor.h"
 #include "discovery/usbreport.h"
 #include "i18n/international.h"
@@ -104,6 +105,9 @@ void MainBlkWindow::bindPrinterCommands()
     });
     bindCommand(QStringLiteral("addNetworkPrinter"), 3, [](const QJsonArray& args) {
         return QJsonValue(PrinterAPI::addNetworkPrinter(textArg(args, 0), textArg(args, 1), textArg(args, 2)));
+    });
+    bindCommand(QStringLiteral("probeNetworkPrinter"), 1, [](const QJsonArray& args) {
+        return QJsonValue(discovery::probeNetworkPrinter(textArg(args, 0)));
     });
     bindCommand(QStringLiteral("checkMMCExists"), 1,
                 [](const QJsonArray& args) { return QJsonValue(PrinterAPI::checkMMCExists(intArg(args, 0))); });
