@@ -146,8 +146,8 @@
                                     : el('td', { i18n: 'found.usb', args: [item.vidPid || '—'] });
     var driver = item.kind === 'net' ? (item.driverless ? el('td', { 'class': 'ok-text', i18n: 'found.driverless' })
                                                         : el('td', { i18n: 'found.driverUnknown' }))
-                                     : el('td', { 'class': item.hasDriver ? 'ok-text' : 'warn-text',
-                                                  i18n: item.hasDriver ? 'found.driverYes' : 'found.driverNo' });
+                                     : item.installed ? el('td', { 'class': 'ok-text', i18n: 'found.driverYes' })
+                                     : el('td', { 'class': 'warn-text', i18n: item.hasDriver ? 'found.noQueue' : 'found.driverNo' });
     var next;
     var download = pkg ? ui.needs(el('button', { type: 'button', 'data-action': 'install-driver', 'data-key': item.key,
                                                  i18n: 'found.install', onclick: function () { installDriver(item, pkg); } }), 'Down')
@@ -164,8 +164,10 @@
       next = el('span', { 'class': 'muted', i18n: 'found.addNetworkUri', args: [item.uri] });
     } else if (item.kind === 'net') {
       next = el('span', { 'class': 'muted', i18n: 'found.addNetwork' });
+    } else if (item.installed) {
+      next = el('span', { 'class': 'muted', i18n: 'found.readyAs', args: [item.queues && item.queues[0] || item.name] });
     } else {
-      next = el('span', { 'class': 'muted', i18n: item.hasDriver ? 'found.ready' : 'found.noPackage' });
+      next = el('span', { 'class': 'muted', i18n: item.hasDriver ? 'found.setUpUsb' : 'found.noPackage' });
     }
     var watch = null;
     if (item.kind !== 'net' && model.watchId(item.vidPid)) {

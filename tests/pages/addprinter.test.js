@@ -146,3 +146,27 @@ test('without the add commands the rows keep their old advice', () => {
   assert.match(page.text('search-results'), /Add it under Printers/);
   assert.equal(page.byId('probe-go').disabled, true);
 });
+
+test('a USB printer is installed only when a print queue names it', () => {
+  const page = open();
+  page.tab('search');
+  page.byId('search-start').click();
+  // usblp bound, no queue.
+  page.window.notifyUsbPrinterByCpp(JSON.stringify({ compatibleids: [], deviceDesc: 'LaserJet 1020', friendlyName: 'LaserJet 1020',
+    hardwareids: ['USB\\VID_03F0&PID_2B17'], mfg: 'HP', searchMethod: 0 }));
+  // A queue names this one.
+  page.window.notifyUsbPrinterByCpp(JSON.stringify({ compatibleids: [], deviceDesc: 'LBP6030', friendlyName: 'Canon_LBP',
+    hardwareids: ['USB\\VID_04A9&PID_2771'], mfg: 'Canon', searchMethod: 0, queues: ['Canon_LBP'] }));
+  const rows = page.byId('search-results').querySelectorAll('tr');
+  assert.equal(rows.length, 2);
+  assert.match(rows[0].textContent, /Connected, not set up/);
+  assert.match(rows[0].textContent, /Not set up for printing yet/);
+  assert.doesNotMatch(rows[0].textContent, /Installed|Ready to use/);
+  assert.match(rows[1].textContent, /Installed/);
+  assert.match(rows[1].textContent, /Ready to use as Canon_LBP\./);
+  // The second report of the same device (its interfaces) keeps it installed.
+  page.window.notifyUsbPrinterByCpp2([{ Name: 'LBP6030', Hardwareid: 'USB\\VID_04A9&PID_2771', Instanceid: 'x', Manu: 'Canon',
+                                        Class: 'Printer', Service: 'usblp' }]);
+  assert.match(page.byId('search-results').querySelectorAll('tr')[1].textContent, /Ready to use as Canon_LBP\./);
+  assert.deepEqual(page.window.errors, []);
+});

@@ -63,12 +63,17 @@
     if (!name) return null;
     var id = '';
     hardware.some(function (h) { id = vidPid(h); return !!id; });
+    // Installed means a print queue names the device; a bound kernel driver
+    // alone prints nothing.
+    var queues = strings(r.queues).slice(0, 8).map(function (q) { return common.text(q, 127); }).filter(Boolean);
     return {
       kind: 'usb',
       name: name,
       maker: common.text(r.mfg, 80),
       method: method,
       hasDriver: method !== 3,
+      installed: queues.length > 0,
+      queues: queues,
       ids: hardware.slice(0, 8),
       vidPid: id,
       key: id ? 'usb:' + id : 'usbid:' + (hardware[0] || name).toLowerCase()
@@ -167,6 +172,7 @@
       });
       if (out[i].kind === 'usb') { merged.kind = 'usb'; merged.name = out[i].name; }
       merged.hasDriver = !!(out[i].hasDriver || item.hasDriver);
+      merged.installed = !!(out[i].installed || item.installed);
       out[i] = merged;
       return { list: out, added: false };
     }
