@@ -7,6 +7,8 @@
 #include "printers/printerapi.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QProcess>
 #include <QSet>
 #include <QStandardPaths>
@@ -21,6 +23,7 @@ constexpr int kMaxNameBytes = 127;
 constexpr int kMaxMakeAndModelChars = 256;
 constexpr int kMaxDeviceIdChars = 1024;
 constexpr int kPpdListWaitMs = 30 * 1000;
+constexpr int kDriverlessWaitMs = 3000;
 constexpr std::size_t kMaxPpds = 100000;
 // The privileged retry waits for the user to answer the authentication
 // dialog; past this the answer no longer matters to the page.
@@ -119,6 +122,35 @@ win32::ErrorCode lpadminThroughPkexec(const QStringList& arguments)
     case 127:  // not authorised
         return win32::kAccessDenied;
     default: return win32::kGenFailure;
+    }
+}
+
+QString queueMakeAndModel(cups::SpoolerConnection& connection, const QString& name)
+{
+    cups::IppPtr request = cups::newRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    cups::addDestinationUri(request.get(), name);
+    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+                 "printer-make-and-model");
+    const cups::Reply reply = connection.send(std::move(request));
+    if (!reply.ok())
+        return {};
+    return cups::attributeText(ippFindAttribute(reply.response.get(), "printer-make-and-model", IPP_TAG_TEXT));
+}
+
+// The scheduler makes a driverless queue's PPD from the printer's answer;
+// when the printer did not answer it leaves a raw queue that prints nothing
+// useful. Waits a little for the PPD, in case the scheduler is still asking.
+bool becameDriverless(cups::SpoolerConnection& connection, const QString& name)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        const QString model = queueMakeAndModel(connection, name);
+        if (!model.isEmpty() && model != QLatin1String("Local Raw Printer"))
+            return true;
+        if (clock.elapsed() >= kDriverlessWaitMs)
+            return false;
+        QThread::msleep(100);
     }
 }
 
@@ -317,6 +349,15 @@ QJsonObject addNetworkPrinter(const QString& uri, const QString& makeAndModel, c
     } else if (!reply.ok()) {
         qInfo("printers: adding %s failed: %s", qPrintable(name),
               reply.response ? ippErrorString(reply.status) : cupsLastErrorString());
+    }
+    // (After lpadmin through pkexec this connection could not remove it anyway.)
+    if (reply.ok() && driverless && !becameDriverless(connection, name)) {
+        qInfo("printers: the scheduler could not reach %s; removing the raw queue %s", qPrintable(uri),
+              qPrintable(name));
+        cups::IppPtr remove = cups::newRequest(IPP_OP_CUPS_DELETE_PRINTER);
+        cups::addDestinationUri(remove.get(), name);
+        connection.send(std::move(remove), "/admin/");
+        code = win32::kPrinterNotFound;
     }
     if (code == win32::kSuccess)
         PrinterMonitor::instance().refreshSoon();

@@ -37,6 +37,7 @@ test('addOutcome and probeOutcome: every answer has its own words', () => {
     [{ code: 0, printerName: 'Brother_MFC' }, 'addnet.done', true],
     [{ code: 0 }, 'addnet.failed', false],
     [{ code: 1797 }, 'addnet.noDriver', false],
+    [{ code: 3012 }, 'addnet.unreachable', false],
     [{ code: 5 }, 'addnet.denied', false],
     [{ code: 1722 }, 'addnet.noService', false],
     [{ code: 87 }, 'addnet.invalid', false],

@@ -130,3 +130,15 @@ TEST(AddNetworkPrinter, WithoutIppAndNoMatchingDriverAddsNothing)
     EXPECT_FALSE(added.contains(QStringLiteral("printerName")));
     EXPECT_EQ(listingByName().keys(), before);
 }
+
+TEST(AddNetworkPrinter, APrinterTheSchedulerCannotReachLeavesNoQueue)
+{
+    // Nothing listens on port 9 in the bed's namespace.
+    const QStringList before = listingByName().keys();
+    const QJsonObject added =
+        addNetworkPrinter(QStringLiteral("ipp://127.0.0.1:9/ipp/print"), QStringLiteral("Gone Printer"), QString());
+    EXPECT_EQ(added.value(QStringLiteral("code")).toInt(-1), 3012);
+    EXPECT_FALSE(added.contains(QStringLiteral("printerName")));
+    EXPECT_FALSE(queueExists(QStringLiteral("Gone_Printer")));
+    EXPECT_EQ(listingByName().keys(), before);
+}

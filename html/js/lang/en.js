@@ -226,6 +226,7 @@
   'addnet.adding': 'Adding the printer…',
   'addnet.done': 'The printer was added as {0}.',
   'addnet.noDriver': 'No installed driver fits this printer. Add it with the desktop printer tool.',
+  'addnet.unreachable': 'The print service could not reach the printer. Check that it is on and connected.',
   'addnet.openTool': 'Open the printer tool',
   'addnet.denied': 'Adding a printer needs an administrator\'s permission, and it was not given.',
   'addnet.noService': 'The print service is not answering.',

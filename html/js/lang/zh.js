@@ -226,6 +226,7 @@
   'addnet.adding': '正在添加打印机…',
   'addnet.done': '打印机已添加为 {0}。',
   'addnet.noDriver': '没有适合这台打印机的已安装驱动。请用桌面的打印机工具添加。',
+  'addnet.unreachable': '打印服务无法连接这台打印机。请检查它是否已开机并已联网。',
   'addnet.openTool': '打开打印机工具',
   'addnet.denied': '添加打印机需要管理员授权，但未获授权。',
   'addnet.noService': '打印服务没有响应。',

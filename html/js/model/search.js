@@ -255,6 +255,7 @@
     var code = result && typeof result === 'object' ? Number(result.code) : NaN;
     var name = result && typeof result === 'object' ? common.text(result.printerName, 127) : '';
     if (code === 0 && name) return { ok: true, level: 'ok', key: 'addnet.done', args: [name], printerName: name };
+    if (code === 3012) return { ok: false, level: 'error', key: 'addnet.unreachable', args: [] };
     if (code === 1797) return { ok: false, level: 'warn', key: 'addnet.noDriver', args: [], offerTool: true };
     if (code === 5) return { ok: false, level: 'error', key: 'addnet.denied', args: [] };
     if (code === 1722) return { ok: false, level: 'error', key: 'addnet.noService', args: [] };
