@@ -23,6 +23,7 @@ TEST_F(MainWindowTest, EveryCommandIsBoundWithItsDeclaredCount)
         {"sharePrinter", 2}, {"deletePrinter", 2}, {"setDefaultPrinter", 2}, {"viewPrintQueue", 2},
         {"addPrinter", 2}, {"showPrintPreferencesPage", 2}, {"showPrinterPropertiesPage", 2}, {"checkMMCExists", 1},
         {"setUSBServiceFilter", 1}, {"cleanPrinterQueueOf", 1}, {"openInstallMonitor", 1},
+        {"addNetworkPrinter", 3}, {"probeNetworkPrinter", 1},
     };
     for (const auto& [name, count] : commands) {
         EXPECT_EQ(webui::BindingRegistry::instance().declaredCount(name), count) << name;
