@@ -23,7 +23,7 @@ constexpr int kMaxNameBytes = 127;
 constexpr int kMaxMakeAndModelChars = 256;
 constexpr int kMaxDeviceIdChars = 1024;
 constexpr int kPpdListWaitMs = 30 * 1000;
-constexpr int kDriverlessWaitMs = 3000;
+constexpr int kDriverlessWaitMs = 10 * 1000;
 constexpr std::size_t kMaxPpds = 100000;
 // The privileged retry waits for the user to answer the authentication
 // dialog; past this the answer no longer matters to the page.
@@ -150,7 +150,7 @@ bool becameDriverless(cups::SpoolerConnection& connection, const QString& name)
             return true;
         if (clock.elapsed() >= kDriverlessWaitMs)
             return false;
-        QThread::msleep(100);
+        QThread::msleep(20);
     }
 }
 

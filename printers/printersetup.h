@@ -35,7 +35,7 @@ QString queueNameFor(const QString& makeAndModel, const QStringList& existingNam
 // matchPpd() picks from the scheduler's list (CUPS-Get-PPDs) for the device
 // id and make and model. code: 0, 87 for a URI that is not valid, 1797 when
 // no installed driver fits (nothing is added), 3012 when the scheduler could
-// not reach an IPP printer (its raw queue is removed again; 3 s at most are
+// not reach an IPP printer (its raw queue is removed again; 10 s at most are
 // waited for the PPD), 1722 scheduler unreachable,
 // 5 refused (also by the privileged retry), 31 other.
 // printerName is there when code is 0.

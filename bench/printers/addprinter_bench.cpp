@@ -7,7 +7,9 @@
 // Needs root: it starts tests/testbeds/ippprinter/bed in a temporary folder
 // (ippeveprinter and a private scheduler in a loopback-only namespace) and
 // stops it at the end. Each run adds one queue each way, checks that both are
-// driverless and accepting, and removes them again (not timed).
+// driverless and accepting, and removes them again (not timed). Ready means
+// the scheduler has made the printer's PPD: addNetworkPrinter waits for that
+// itself; after lpadmin, lpoptions is asked until it says so.
 
 #include "printers/printersetup.h"
 
@@ -16,6 +18,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -75,18 +78,30 @@ int main(int argc, char** argv)
         const QJsonObject added = PrinterAPI::addNetworkPrinter(uri, QStringLiteral("Bench Printer"), QString());
         const double oursMs = double(clock.nsecsElapsed()) / 1e6;
         const QString name = added.value(QStringLiteral("printerName")).toString();
-        if (added.value(QStringLiteral("code")).toInt(-1) != 0 || !ready(name))
+        if (added.value(QStringLiteral("code")).toInt(-1) != 0 || !ready(name)) {
+            std::fprintf(stderr, "run %d: addNetworkPrinter answered %d, queue \"%s\" not ready\n", i,
+                         added.value(QStringLiteral("code")).toInt(-1), qPrintable(name));
             ++failures;
+        }
         ours.push_back(oursMs);
 
+        // lpadmin may return before the scheduler has the printer's PPD: the
+        // queue is ready once lpoptions says so (asked every 20 ms, 10 s at most).
         const QString other = QStringLiteral("bench_lpadmin");
         clock.restart();
         const bool ok = run(QStringLiteral("lpadmin"), {QStringLiteral("-p"), other, QStringLiteral("-E"),
                                                         QStringLiteral("-v"), uri, QStringLiteral("-m"),
                                                         QStringLiteral("everywhere")});
+        bool isReady = ok && ready(other);
+        while (ok && !isReady && clock.elapsed() < 10000) {
+            QThread::msleep(20);
+            isReady = ready(other);
+        }
         lpadmin.push_back(double(clock.nsecsElapsed()) / 1e6);
-        if (!ok || !ready(other))
+        if (!isReady) {
+            std::fprintf(stderr, "run %d: lpadmin %s, queue not ready\n", i, ok ? "succeeded" : "failed");
             ++failures;
+        }
         run(QStringLiteral("lpadmin"), {QStringLiteral("-x"), name});
         run(QStringLiteral("lpadmin"), {QStringLiteral("-x"), other});
     }
