@@ -17,16 +17,20 @@ struct USBPrinterInfo {
     QString friendlyName;
     QString mfg;
     std::int32_t searchMethod = 0;  // 0 printers, 1 printing software devices, 3 devices without a driver
+    // The CUPS queues that name the device (its usb:// URI or serial): only
+    // these make it installed; a bound kernel driver alone does not.
+    QStringList queues;
 };
 
 inline bool operator==(const USBPrinterInfo& a, const USBPrinterInfo& b)
 {
     return a.deviceClass == b.deviceClass && a.classGuid == b.classGuid && a.compatibleids == b.compatibleids &&
            a.hardwareids == b.hardwareids && a.deviceDesc == b.deviceDesc && a.friendlyName == b.friendlyName &&
-           a.mfg == b.mfg && a.searchMethod == b.searchMethod;
+           a.mfg == b.mfg && a.searchMethod == b.searchMethod && a.queues == b.queues;
 }
 
-// The record's JSON for the page: compact, keys sorted, empty lists kept.
+// The record's JSON for the page: compact, keys sorted, empty lists kept;
+// "queues" only when a queue names the device.
 QString usbPrinterJson(const USBPrinterInfo& printer);
 
 Q_DECLARE_METATYPE(USBPrinterInfo)

@@ -81,6 +81,8 @@ public:
         p.deviceDesc = model;
         p.mfg = make;
         p.friendlyName = node.queues.empty() ? model : source.nodes()[std::size_t(node.queues.front())].queueName;
+        for (const int queue : node.queues)
+            p.queues << source.nodes()[std::size_t(queue)].queueName;
         return p;
     }
 
@@ -247,6 +249,7 @@ std::vector<USBPrinterInfo> toRecords(UsbPopulation population, const std::vecto
         record.friendlyName = device.friendlyName;
         record.mfg = device.mfg;
         record.searchMethod = searchMethodFor(population);
+        record.queues = device.queues;
         records.push_back(std::move(record));
     }
     return records;

@@ -43,6 +43,7 @@ struct UsbDeviceProperties {
     QString deviceDesc;
     QString mfg;
     QString friendlyName;
+    QStringList queues;  // the CUPS queues whose device URI names the device
 };
 
 std::vector<UsbDeviceProperties> readDeviceProperties(

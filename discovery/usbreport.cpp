@@ -31,6 +31,8 @@ QString usbPrinterJson(const USBPrinterInfo& printer)
     object.insert(QStringLiteral("hardwareids"), toArray(printer.hardwareids));
     object.insert(QStringLiteral("mfg"), printer.mfg);
     object.insert(QStringLiteral("searchMethod"), printer.searchMethod);
+    if (!printer.queues.isEmpty())
+        object.insert(QStringLiteral("queues"), toArray(printer.queues));
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 

@@ -4,6 +4,7 @@
 
 #include "mainwindow/pagecommands.h"
 
+#include "discovery/addressprobe.h"
 #include "discovery/installmonitor.h"
 #include "discovery/usbreport.h"
 #include "i18n/international.h"
@@ -13,6 +14,7 @@
 #include "online/user.h"
 #include "printers/printerapi.h"
 #include "printers/printercontrol.h"
+#include "printers/printersetup.h"
 #include "printers/win32printer.h"
 #include "repair/repairapi.h"
 #include "sysutil/launch.h"
@@ -104,6 +106,12 @@ void MainBlkWindow::bindPrinterCommands()
         return QJsonValue(PrinterAPI::openManager(webui::jsargs::toHandle(args.at(0)), intArg(args, 1)));
     });
     bindQueueCommands();
+    bindCommand(QStringLiteral("addNetworkPrinter"), 3, [](const QJsonArray& args) {
+        return QJsonValue(PrinterAPI::addNetworkPrinter(textArg(args, 0), textArg(args, 1), textArg(args, 2)));
+    });
+    bindCommand(QStringLiteral("probeNetworkPrinter"), 1, [](const QJsonArray& args) {
+        return QJsonValue(discovery::probeNetworkPrinter(textArg(args, 0)));
+    });
     bindCommand(QStringLiteral("checkMMCExists"), 1,
                 [](const QJsonArray& args) { return QJsonValue(PrinterAPI::checkMMCExists(intArg(args, 0))); });
     bindCommand(QStringLiteral("installDriverPackage"), 3, [this](const QJsonArray& args) {

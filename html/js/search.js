@@ -86,6 +86,59 @@
     K.showPanel('downloads', true);
   }
 
+  function sendTestPage(name, area) {
+    var result = K.call('printTestPage', name, '');
+    if (result === 0) ui.notice(area, 'ok', { key: 'addnet.testSent', args: [name] });
+    else if (result === undefined) ui.notice(area, 'warn', { key: 'common.unavailable' });
+    else ui.notice(area, 'error', { key: 'addnet.testFailed', args: [String(result)] });
+  }
+
+  // Adds a found (or looked-up) network printer; the answer goes to the area,
+  // with a test page offered once it is added.
+  function addNetworkPrinter(item, area, after) {
+    var request = model.addRequest(item);
+    if (!request) return;
+    ui.notice(area, 'busy', { key: 'addnet.adding' });
+    ui.defer(function () {
+      var outcome = model.addOutcome(K.call('addNetworkPrinter', request.uri, request.makeAndModel, request.deviceId));
+      var box = ui.notice(area, outcome.level, { key: outcome.key, args: outcome.args });
+      if (outcome.ok) {
+        item.addedAs = outcome.printerName;
+        box.appendChild(document.createTextNode(' '));
+        box.appendChild(ui.needs(el('button', { type: 'button', 'data-action': 'test-page', i18n: 'found.testPage',
+                                                onclick: function () { sendTestPage(outcome.printerName, area); } }),
+                                 'printTestPage'));
+        if (after) after();
+      } else if (outcome.offerTool) {
+        box.appendChild(document.createTextNode(' '));
+        box.appendChild(ui.needs(el('button', { type: 'button', 'data-action': 'printer-tool', i18n: 'addnet.openTool',
+                                                onclick: function () { K.call('addPrinter', typeof global.handle === 'number' ? global.handle : 0, 0); } }),
+                                 'addPrinter'));
+      }
+    });
+  }
+
+  function addButton(item, area, after) {
+    return ui.needs(el('button', { type: 'button', 'data-action': 'add-printer', 'data-key': item.key, i18n: 'found.addThis',
+                                   onclick: function () { addNetworkPrinter(item, area, after); } }), 'addNetworkPrinter');
+  }
+
+  function probe() {
+    var host = model.probeHost(nodes.probeHost.value);
+    if (!host) { ui.notice(nodes.probeNotice, 'error', { key: 'probe.invalid' }); return; }
+    ui.notice(nodes.probeNotice, 'busy', { key: 'probe.asking', args: [host] });
+    nodes.probeGo.disabled = true;
+    ui.defer(function () {
+      var outcome = model.probeOutcome(K.call('probeNetworkPrinter', host));
+      nodes.probeGo.disabled = false;
+      var box = ui.notice(nodes.probeNotice, outcome.level, { key: outcome.key, args: outcome.args });
+      if (outcome.ok && model.addRequest(outcome.item)) {
+        box.appendChild(document.createTextNode(' '));
+        box.appendChild(addButton(outcome.item, nodes.probeNotice));
+      }
+    });
+  }
+
   function row(item) {
     // A printer whose driver is already installed needs no download.
     var pkg = item.hasDriver === true || item.driverless ? null : model.driverPackageFor(item.maker, item.name);
@@ -93,18 +146,28 @@
                                     : el('td', { i18n: 'found.usb', args: [item.vidPid || '—'] });
     var driver = item.kind === 'net' ? (item.driverless ? el('td', { 'class': 'ok-text', i18n: 'found.driverless' })
                                                         : el('td', { i18n: 'found.driverUnknown' }))
-                                     : el('td', { 'class': item.hasDriver ? 'ok-text' : 'warn-text',
-                                                  i18n: item.hasDriver ? 'found.driverYes' : 'found.driverNo' });
+                                     : item.installed ? el('td', { 'class': 'ok-text', i18n: 'found.driverYes' })
+                                     : el('td', { 'class': 'warn-text', i18n: item.hasDriver ? 'found.noQueue' : 'found.driverNo' });
     var next;
-    if (pkg) {
-      next = ui.needs(el('button', { type: 'button', 'data-action': 'install-driver', 'data-key': item.key,
-                                     i18n: 'found.install', onclick: function () { installDriver(item, pkg); } }), 'Down');
+    var download = pkg ? ui.needs(el('button', { type: 'button', 'data-action': 'install-driver', 'data-key': item.key,
+                                                 i18n: 'found.install', onclick: function () { installDriver(item, pkg); } }), 'Down')
+                       : null;
+    if (item.addedAs) {
+      next = el('span', { 'class': 'ok-text', i18n: 'found.addedAs', args: [item.addedAs] });
+    } else if (item.kind === 'net' && K.available('addNetworkPrinter') && model.addRequest(item)) {
+      // The download stays offered next to it: a maker's driver may do more.
+      next = download ? el('span', {}, [addButton(item, nodes.notice, render), ' ', download])
+                      : addButton(item, nodes.notice, render);
+    } else if (download) {
+      next = download;
     } else if (item.kind === 'net' && item.uri) {
       next = el('span', { 'class': 'muted', i18n: 'found.addNetworkUri', args: [item.uri] });
     } else if (item.kind === 'net') {
       next = el('span', { 'class': 'muted', i18n: 'found.addNetwork' });
+    } else if (item.installed) {
+      next = el('span', { 'class': 'muted', i18n: 'found.readyAs', args: [item.queues && item.queues[0] || item.name] });
     } else {
-      next = el('span', { 'class': 'muted', i18n: item.hasDriver ? 'found.ready' : 'found.noPackage' });
+      next = el('span', { 'class': 'muted', i18n: item.hasDriver ? 'found.setUpUsb' : 'found.noPackage' });
     }
     var watch = null;
     if (item.kind !== 'net' && model.watchId(item.vidPid)) {
@@ -151,6 +214,16 @@
                                         el('th', { scope: 'col', i18n: 'found.col.next' })])]),
         nodes.rows]);
       section.appendChild(nodes.table);
+      nodes.probeHost = el('input', { type: 'text', id: 'probe-host', maxlength: '253', autocomplete: 'off',
+                                      spellcheck: 'false', 'aria-labelledby': 'probe-label' });
+      nodes.probeGo = ui.needs(el('button', { type: 'button', id: 'probe-go', i18n: 'probe.go', onclick: probe }),
+                               'probeNetworkPrinter');
+      nodes.probeHost.addEventListener('keydown', function (e) { if (e.key === 'Enter' && !nodes.probeGo.disabled) probe(); });
+      nodes.probeNotice = el('div', { id: 'probe-notice', 'aria-live': 'polite' });
+      section.appendChild(el('h3', { i18n: 'probe.heading' }));
+      section.appendChild(el('p', {}, [el('label', { id: 'probe-label', 'for': 'probe-host', i18n: 'probe.label' }), ' ',
+                                       nodes.probeHost, ' ', nodes.probeGo]));
+      section.appendChild(nodes.probeNotice);
       if (!K.available('startScan')) ui.notice(nodes.notice, 'warn', { key: 'common.unavailable' });
 
       K.on('notifyScanProgressByCpp', onProgress);

@@ -301,3 +301,21 @@ TEST_F(UsbPasses, SchedulerThatNeverAnswersIsAskedOncePerSearch)
     ASSERT_TRUE(searcher.items);
     EXPECT_EQ(searcher.items->size(), 8u);
 }
+
+TEST_F(UsbPasses, OnlyAQueueNamingTheDeviceMakesItInstalled)
+{
+    setPrintQueueProvider([] {
+        return std::vector<PrintQueueBinding>{{"Canon_LBP", "usb://Canon/LBP6030/6040/6018L?serial=0000A1B2C3D4"},
+                                              {"Canon_LBP_2", "usb://Canon/LBP6030/6040/6018L?serial=0000A1B2C3D4"}};
+    });
+    RecordingSearcher searcher;
+    EXPECT_FALSE(searchUsbByClass(searcher));
+    ASSERT_EQ(searcher.usb1Calls.size(), 3u);
+    ASSERT_EQ(searcher.usb1Calls[0].size(), 3u);
+    // The first two have usblp bound and no queue: not installed.
+    EXPECT_EQ(searcher.usb1Calls[0][0].queues, QStringList());
+    EXPECT_EQ(searcher.usb1Calls[0][1].queues, QStringList());
+    EXPECT_EQ(searcher.usb1Calls[0][2].queues, (QStringList{"Canon_LBP", "Canon_LBP_2"}));
+    EXPECT_TRUE(usbPrinterJson(searcher.usb1Calls[0][2]).contains("\"queues\":[\"Canon_LBP\",\"Canon_LBP_2\"]"));
+    EXPECT_FALSE(usbPrinterJson(searcher.usb1Calls[0][0]).contains("queues"));
+}

@@ -48,6 +48,8 @@ QString jsString(const QString& text)
 
 QString bedDir(Bed bed)
 {
+    if (bed == Bed::Scan)
+        return qEnvironmentVariable("KORVANE_E2E_SCAN_BED");
     return qEnvironmentVariable(bed == Bed::Repair ? "KORVANE_E2E_REPAIR_BED" : "KORVANE_E2E_CUPS_BED");
 }
 

@@ -25,7 +25,9 @@ constexpr std::chrono::seconds kPageWait{60};
 
 // Where a test's scheduler lives: the suite's own bed, or the one the
 // destructive repair scenario may empty.
-enum class Bed { Suite, Repair };
+// Scan: a scheduler inside the scanner namespace, which reaches the LAN's
+// printers (driverless queues are made from their answers).
+enum class Bed { Suite, Repair, Scan };
 QString bedDir(Bed bed);
 
 // A JavaScript string literal of the text.

@@ -115,13 +115,16 @@ TEST_F(FindPrinters, aSearchFindsTheUsbAndNetworkPrintersWithMakersAndModels)
               QString::fromUtf8("<b>Evil</b>\uFFFD\uFFFD\"'\\ ") + evilModel);
     EXPECT_EQ(page(QStringLiteral("document.querySelectorAll('#search-results b, #search-results img').length")),
               QJsonValue(0));
-    // A driverless printer needs no driver and says how to add it.
+    // A driverless printer needs no driver and can be added from its row.
     EXPECT_EQ(page(QStringLiteral("document.querySelector('#search-results tr[data-key=\"net:10.203.7.40:8631\"]')"
                                   ".cells[2].textContent")),
               QJsonValue(QStringLiteral("Not needed (driverless)")));
     EXPECT_EQ(page(QStringLiteral("document.querySelector('#search-results tr[data-key=\"net:10.203.7.40:8631\"]')"
                                   ".cells[3].textContent")),
-              QJsonValue(QStringLiteral("Add it under Printers → Network printer with ipp://10.203.7.40:8631/ipp/print.")));
+              QJsonValue(QStringLiteral("Add this printer")));
+    EXPECT_EQ(page(QStringLiteral("document.querySelector('#search-results tr[data-key=\"net:10.203.7.40:8631\"]"
+                                  " button[data-action=\"add-printer\"]').disabled")),
+              QJsonValue(false));
 
     EXPECT_EQ(page(QStringLiteral("document.getElementById('search-progress').value")), QJsonValue(100));
     page(QStringLiteral("document.querySelector('#search-results tr[data-key=\"net:10.203.7.20\"]').scrollIntoView()"));

@@ -24,6 +24,7 @@ TEST_F(MainWindowTest, EveryCommandIsBoundWithItsDeclaredCount)
         {"addPrinter", 2}, {"showPrintPreferencesPage", 2}, {"showPrinterPropertiesPage", 2}, {"checkMMCExists", 1},
         {"setUSBServiceFilter", 1}, {"cleanPrinterQueueOf", 1}, {"openInstallMonitor", 1},
         {"getManagerTool", 1},
+        {"addNetworkPrinter", 3}, {"probeNetworkPrinter", 1},
     };
     for (const auto& [name, count] : commands) {
         EXPECT_EQ(webui::BindingRegistry::instance().declaredCount(name), count) << name;

@@ -63,12 +63,17 @@
     if (!name) return null;
     var id = '';
     hardware.some(function (h) { id = vidPid(h); return !!id; });
+    // Installed means a print queue names the device; a bound kernel driver
+    // alone prints nothing.
+    var queues = strings(r.queues).slice(0, 8).map(function (q) { return common.text(q, 127); }).filter(Boolean);
     return {
       kind: 'usb',
       name: name,
       maker: common.text(r.mfg, 80),
       method: method,
       hasDriver: method !== 3,
+      installed: queues.length > 0,
+      queues: queues,
       ids: hardware.slice(0, 8),
       vidPid: id,
       key: id ? 'usb:' + id : 'usbid:' + (hardware[0] || name).toLowerCase()
@@ -138,6 +143,8 @@
       hasDriver: null,
       driverless: more.driverless,
       uri: more.uri,
+      makeAndModel: more.makeAndModel,
+      deviceId: maker && model ? 'MFG:' + maker.replace(/[;:]/g, ' ') + ';MDL:' + model.replace(/[;:]/g, ' ') + ';' : '',
       uuid: more.uuid,
       dnssdName: more.dnssdName,
       sources: more.sources,
@@ -165,6 +172,7 @@
       });
       if (out[i].kind === 'usb') { merged.kind = 'usb'; merged.name = out[i].name; }
       merged.hasDriver = !!(out[i].hasDriver || item.hasDriver);
+      merged.installed = !!(out[i].installed || item.installed);
       out[i] = merged;
       return { list: out, added: false };
     }
@@ -225,8 +233,69 @@
     return out;
   }
 
+  var DOTTED = /^(25[0-5]|2[0-4][0-9]|1?[0-9]?[0-9])(\.(25[0-5]|2[0-4][0-9]|1?[0-9]?[0-9])){3}$/;
+
+  // What "addNetworkPrinter" gets for a found network printer: its IPP URI,
+  // else its raw port; null when neither is known.
+  function addRequest(item) {
+    if (!item || item.kind !== 'net') return null;
+    var makeAndModel = item.makeAndModel || item.name || '';
+    var deviceId = typeof item.deviceId === 'string' ? item.deviceId : '';
+    if (item.uri) return { uri: item.uri, makeAndModel: makeAndModel, deviceId: deviceId };
+    if (typeof item.ip === 'string' && DOTTED.test(item.ip)) {
+      return { uri: 'socket://' + item.ip + ':9100', makeAndModel: makeAndModel, deviceId: deviceId };
+    }
+    return null;
+  }
+
+  // The answer of "addNetworkPrinter" as a notice; printerName when added,
+  // offerTool when no installed driver fits.
+  function addOutcome(result) {
+    if (result === undefined) return { ok: false, level: 'warn', key: 'common.unavailable', args: [] };
+    var code = result && typeof result === 'object' ? Number(result.code) : NaN;
+    var name = result && typeof result === 'object' ? common.text(result.printerName, 127) : '';
+    if (code === 0 && name) return { ok: true, level: 'ok', key: 'addnet.done', args: [name], printerName: name };
+    if (code === 3012) return { ok: false, level: 'error', key: 'addnet.unreachable', args: [] };
+    if (code === 1797) return { ok: false, level: 'warn', key: 'addnet.noDriver', args: [], offerTool: true };
+    if (code === 5) return { ok: false, level: 'error', key: 'addnet.denied', args: [] };
+    if (code === 1722) return { ok: false, level: 'error', key: 'addnet.noService', args: [] };
+    if (code === 87) return { ok: false, level: 'error', key: 'addnet.invalid', args: [] };
+    return { ok: false, level: 'error', key: 'addnet.failed', args: [isFinite(code) ? String(code) : '?'] };
+  }
+
+  // What the user typed as a printer's address, trimmed; '' when it cannot be one.
+  function probeHost(text) {
+    var host = typeof text === 'string' ? text.trim() : '';
+    return host.length <= 253 && /^[A-Za-z0-9][A-Za-z0-9.-]*$/.test(host) ? host : '';
+  }
+
+  // The answer of "probeNetworkPrinter": a found item to show and add, or why not.
+  function probeOutcome(result) {
+    if (result === undefined) return { ok: false, level: 'warn', key: 'common.unavailable', args: [] };
+    var code = result && typeof result === 'object' ? Number(result.code) : NaN;
+    if (code === 0) {
+      var address = common.text(result.address, 64);
+      if (!DOTTED.test(address)) return { ok: false, level: 'error', key: 'probe.failed', args: ['?'] };
+      var uri = typeof result.uri === 'string' && result.uri.length <= 300 &&
+                (/^ipps?:\/\/[0-9.]+:[0-9]{1,5}\/[A-Za-z0-9_.\/-]*$/.test(result.uri)) ? result.uri : '';
+      var makeAndModel = common.text(result.makeAndModel, 120);
+      var item = { kind: 'net', name: makeAndModel || address, maker: '', model: '', ip: address, hasDriver: null,
+                   driverless: uri !== '' && result.driverless === true, uri: uri, makeAndModel: makeAndModel,
+                   deviceId: common.text(result.deviceId, 1024), sources: [], key: 'net:' + address };
+      return { ok: true, level: 'ok', key: uri ? 'probe.foundIpp' : 'probe.foundRaw', args: [item.name, address], item: item };
+    }
+    if (code === 87) return { ok: false, level: 'error', key: 'probe.invalid', args: [] };
+    if (code === 123) return { ok: false, level: 'error', key: 'probe.unknownName', args: [] };
+    if (code === 3012) return { ok: false, level: 'warn', key: 'probe.nothing', args: [] };
+    return { ok: false, level: 'error', key: 'probe.failed', args: [isFinite(code) ? String(code) : '?'] };
+  }
+
   return {
     PROGRESS_EVENT: PROGRESS_EVENT,
+    addRequest: addRequest,
+    addOutcome: addOutcome,
+    probeHost: probeHost,
+    probeOutcome: probeOutcome,
     DRIVER_PACKAGES: DRIVER_PACKAGES,
     startOutcome: startOutcome,
     progressPhase: progressPhase,
