@@ -6,12 +6,11 @@
 
 #include "printers/cupsspooler.h"
 #include "printers/printerapi.h"
+#include "printers/privilegedretry.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -21,7 +20,6 @@ namespace PrinterAPI {
 
 namespace {
 
-constexpr int kPrivilegedWaitMs = 120 * 1000;
 constexpr int kMaxQueueTextBytes = 127;
 constexpr std::size_t kMaxJobs = 500;
 constexpr std::size_t kMaxSupplies = 32;
@@ -30,48 +28,6 @@ constexpr int kMaxReportedText = 255;
 QString bounded(const QString& text)
 {
     return text.left(kMaxReportedText);
-}
-
-QString findTool(const QString& name)
-{
-    QString path = QStandardPaths::findExecutable(name);
-    if (path.isEmpty())
-        path = QStandardPaths::findExecutable(
-            name, { QStringLiteral("/usr/sbin"), QStringLiteral("/sbin"), QStringLiteral("/usr/bin") });
-    return path;
-}
-
-// The CUPS command with "-h SCHEDULER" and the arguments, through pkexec
-// (which clears the environment, so CUPS_SERVER would not reach the command).
-win32::ErrorCode runPrivileged(const QString& tool, const QStringList& arguments)
-{
-    const QString pkexec = QStandardPaths::findExecutable(QStringLiteral("pkexec"));
-    const QString program = findTool(tool);
-    if (pkexec.isEmpty() || program.isEmpty()) {
-        qInfo("printers: request refused and no pkexec/%s to retry with", qPrintable(tool));
-        return win32::kAccessDenied;
-    }
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.start(pkexec, QStringList { program, QStringLiteral("-h"), schedulerAddress() } + arguments);
-    if (!process.waitForStarted(cups::kTimeoutMs))
-        return win32::kAccessDenied;
-    if (!process.waitForFinished(kPrivilegedWaitMs)) {
-        process.kill();
-        process.waitForFinished(cups::kTimeoutMs);
-        return win32::kAccessDenied;
-    }
-    if (process.exitStatus() != QProcess::NormalExit)
-        return win32::kGenFailure;
-    switch (process.exitCode()) {
-    case 0:
-        return win32::kSuccess;
-    case 126: // the user dismissed the dialog
-    case 127: // not authorised
-        return win32::kAccessDenied;
-    default:
-        return win32::kGenFailure;
-    }
 }
 
 // The queue as the scheduler names it, with whether it is a class.
@@ -127,7 +83,7 @@ int queueOperation(const QString& printerName, ipp_op_t operation, const QString
     error = sendForQueue(connection, operation, *queue, "/admin/").error;
     // A name starting with '-' would read as an option to the command.
     if (error == win32::kAccessDenied && !queue->name.startsWith(QLatin1Char('-')))
-        error = runPrivileged(tool, { queue->name });
+        error = runCupsToolAsAdmin(tool, { queue->name });
     if (error == win32::kSuccess)
         PrinterMonitor::instance().refreshSoon();
     return int(error);
@@ -272,7 +228,7 @@ int jobOperation(const QString& printerName, const QJsonValue& jobId, ipp_op_t o
     }).error;
     if (error == win32::kAccessDenied) {
         const auto [tool, arguments] = privileged(*id);
-        error = runPrivileged(tool, arguments);
+        error = runCupsToolAsAdmin(tool, arguments);
     }
     if (error == win32::kSuccess)
         PrinterMonitor::instance().refreshSoon();
@@ -452,7 +408,7 @@ int setPrinterDescription(const QString& printerName, const QString& description
             ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-location", nullptr, where.constData());
         }).error;
     if (error == win32::kAccessDenied)
-        error = runPrivileged(QStringLiteral("lpadmin"),
+        error = runCupsToolAsAdmin(QStringLiteral("lpadmin"),
             { QStringLiteral("-p"), queue->name, QStringLiteral("-D"), description, QStringLiteral("-L"), location });
     if (error == win32::kSuccess)
         PrinterMonitor::instance().refreshSoon();

@@ -5,21 +5,16 @@
 
 #include "printers/cupsspooler.h"
 #include "printers/printerapi.h"
+#include "printers/privilegedretry.h"
 
 #include "sysutil/paths.h"
 
 #include <QDebug>
 #include <QFileInfo>
-#include <QProcess>
-#include <QStandardPaths>
 
 namespace PrinterAPI {
 
 namespace {
-
-// The privileged retry waits for the user to answer the authentication
-// dialog; past this the answer no longer matters to the page.
-constexpr int kPrivilegedWaitMs = 120 * 1000;
 
 QString testPagePath()
 {
@@ -36,40 +31,6 @@ cups::Reply sendAdminRequest(cups::SpoolerConnection& connection, ipp_op_t opera
     return connection.send(std::move(request), "/admin/");
 }
 
-// lpadmin -x through pkexec, at the scheduler this program talks to (pkexec
-// clears the environment, so CUPS_SERVER would not reach lpadmin).
-win32::ErrorCode deleteThroughPkexec(const QString& name)
-{
-    const QString pkexec = QStandardPaths::findExecutable(QStringLiteral("pkexec"));
-    QString lpadmin = QStandardPaths::findExecutable(QStringLiteral("lpadmin"));
-    if (lpadmin.isEmpty())
-        lpadmin = QStandardPaths::findExecutable(QStringLiteral("lpadmin"),
-                                                 {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
-    if (pkexec.isEmpty() || lpadmin.isEmpty()) {
-        qInfo("printers: delete refused and no pkexec/lpadmin to retry with");
-        return win32::kAccessDenied;
-    }
-    const QString server = schedulerAddress();
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.start(pkexec, {lpadmin, QStringLiteral("-h"), server, QStringLiteral("-x"), name});
-    if (!process.waitForStarted(cups::kTimeoutMs))
-        return win32::kAccessDenied;
-    if (!process.waitForFinished(kPrivilegedWaitMs)) {
-        process.kill();
-        process.waitForFinished(cups::kTimeoutMs);
-        return win32::kAccessDenied;
-    }
-    if (process.exitStatus() != QProcess::NormalExit)
-        return win32::kGenFailure;
-    switch (process.exitCode()) {
-    case 0: return win32::kSuccess;
-    case 126:  // the user dismissed the dialog
-    case 127:  // not authorised
-        return win32::kAccessDenied;
-    default: return win32::kGenFailure;
-    }
-}
 
 // The CUPS test page is a banner template that only the scheduler's banner
 // filter renders for the queue's driver. Which type that filter takes depends
@@ -192,7 +153,7 @@ int deletePrinter(const QString& printerName, const QString& serverName)
         reply = sendAdminRequest(connection, IPP_OP_CUPS_DELETE_CLASS, printerName, true);
     win32::ErrorCode result = reply.error;
     if (result == win32::kAccessDenied)
-        result = deleteThroughPkexec(printerName);
+        result = runCupsToolAsAdmin(QStringLiteral("lpadmin"), {QStringLiteral("-x"), printerName});
     if (result == win32::kSuccess)
         PrinterMonitor::instance().refreshSoon();
     return int(result);

@@ -5,13 +5,12 @@
 #include "printers/cupsconnection.h"
 #include "printers/ppdmatch.h"
 #include "printers/printerapi.h"
+#include "printers/privilegedretry.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QThread>
-#include <QProcess>
 #include <QSet>
-#include <QStandardPaths>
 #include <QUrl>
 
 namespace PrinterAPI {
@@ -25,9 +24,6 @@ constexpr int kMaxDeviceIdChars = 1024;
 constexpr int kPpdListWaitMs = 30 * 1000;
 constexpr int kDriverlessWaitMs = 10 * 1000;
 constexpr std::size_t kMaxPpds = 100000;
-// The privileged retry waits for the user to answer the authentication
-// dialog; past this the answer no longer matters to the page.
-constexpr int kPrivilegedWaitMs = 120 * 1000;
 
 bool isNameCharacter(QChar c)
 {
@@ -83,46 +79,6 @@ std::optional<QStringList> existingQueueNames(cups::SpoolerConnection& connectio
             names << cups::attributeText(a);
     }
     return names;
-}
-
-QString findLpadmin()
-{
-    QString lpadmin = QStandardPaths::findExecutable(QStringLiteral("lpadmin"));
-    if (lpadmin.isEmpty())
-        lpadmin = QStandardPaths::findExecutable(QStringLiteral("lpadmin"),
-                                                 {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
-    return lpadmin;
-}
-
-// lpadmin with the arguments through pkexec, at the scheduler this program
-// talks to (pkexec clears the environment, so CUPS_SERVER would not reach it).
-win32::ErrorCode lpadminThroughPkexec(const QStringList& arguments)
-{
-    const QString pkexec = QStandardPaths::findExecutable(QStringLiteral("pkexec"));
-    const QString lpadmin = findLpadmin();
-    if (pkexec.isEmpty() || lpadmin.isEmpty()) {
-        qInfo("printers: adding refused and no pkexec/lpadmin to retry with");
-        return win32::kAccessDenied;
-    }
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.start(pkexec, QStringList{lpadmin, QStringLiteral("-h"), schedulerAddress()} + arguments);
-    if (!process.waitForStarted(cups::kTimeoutMs))
-        return win32::kAccessDenied;
-    if (!process.waitForFinished(kPrivilegedWaitMs)) {
-        process.kill();
-        process.waitForFinished(cups::kTimeoutMs);
-        return win32::kAccessDenied;
-    }
-    if (process.exitStatus() != QProcess::NormalExit)
-        return win32::kGenFailure;
-    switch (process.exitCode()) {
-    case 0: return win32::kSuccess;
-    case 126:  // the user dismissed the dialog
-    case 127:  // not authorised
-        return win32::kAccessDenied;
-    default: return win32::kGenFailure;
-    }
 }
 
 QString queueMakeAndModel(cups::SpoolerConnection& connection, const QString& name)
@@ -344,8 +300,8 @@ QJsonObject addNetworkPrinter(const QString& uri, const QString& makeAndModel, c
     const cups::Reply reply = connection.send(std::move(request), "/admin/");
     win32::ErrorCode code = reply.error;
     if (code == win32::kAccessDenied) {
-        code = lpadminThroughPkexec({QStringLiteral("-p"), name, QStringLiteral("-E"), QStringLiteral("-v"), uri,
-                                     QStringLiteral("-m"), model});
+        code = runCupsToolAsAdmin(QStringLiteral("lpadmin"), {QStringLiteral("-p"), name, QStringLiteral("-E"),
+                                                              QStringLiteral("-v"), uri, QStringLiteral("-m"), model});
     } else if (!reply.ok()) {
         qInfo("printers: adding %s failed: %s", qPrintable(name),
               reply.response ? ippErrorString(reply.status) : cupsLastErrorString());
