@@ -5,6 +5,7 @@
 #include "discovery/deviceid.h"
 #include "discovery/ippprobe.h"
 #include "discovery/netscansnmp.h"
+#include "sysutil/hostname.h"
 #include "sysutil/win32errors.h"
 
 #include <QDebug>
@@ -23,7 +24,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto kIppLimit = 1500ms;
-constexpr int kMaxHostChars = 253;
 
 struct AddrInfoFree {
     void operator()(addrinfo* info) const { freeaddrinfo(info); }
@@ -68,16 +68,7 @@ QJsonObject code(win32::ErrorCode value)
 
 bool isValidPrinterHost(const QString& host)
 {
-    if (host.isEmpty() || host.size() > kMaxHostChars)
-        return false;
-    for (const QChar c : host) {
-        const ushort u = c.unicode();
-        const bool ok = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '-' ||
-                        u == '.';
-        if (!ok)
-            return false;
-    }
-    return host.front() != QLatin1Char('-') && host.front() != QLatin1Char('.');
+    return sysutil::isHostName(host);
 }
 
 QJsonObject probeNetworkPrinter(const QString& host)

@@ -7,6 +7,8 @@
 #include "printers/printerapi.h"
 #include "printers/privilegedretry.h"
 
+#include "sysutil/hostname.h"
+
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QThread>
@@ -30,20 +32,6 @@ bool isNameCharacter(QChar c)
     if (c.unicode() <= 0x20 || c.unicode() == 0x7F || c.isSpace() || c == QChar::ReplacementCharacter)
         return false;
     return !QStringLiteral("/\\?'\"#").contains(c);
-}
-
-bool isHostName(const QString& host)
-{
-    if (host.isEmpty() || host.size() > 253)
-        return false;
-    for (const QChar c : host) {
-        const ushort u = c.unicode();
-        const bool ok = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '-' ||
-                        u == '.';
-        if (!ok)
-            return false;
-    }
-    return host.front() != QLatin1Char('-') && host.front() != QLatin1Char('.');
 }
 
 bool isBracketedIpv6(const QString& host)
@@ -161,7 +149,7 @@ bool isValidUri(const QString& uri, const QStringList& schemes, bool pathOptiona
         if (!ok || number < 1 || number > 65535 || port.size() > 5 || port.startsWith(QLatin1Char('+')))
             return false;
     }
-    if (!isHostName(host) && !isBracketedIpv6(host))
+    if (!sysutil::isHostName(host) && !isBracketedIpv6(host))
         return false;
     return !uri.mid(slash).contains(QLatin1String("//"));
 }

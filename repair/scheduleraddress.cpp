@@ -1,5 +1,7 @@
 #include "repair/scheduleraddress.h"
 
+#include "sysutil/hostname.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
@@ -14,24 +16,6 @@ struct HostAndPort {
     int port = 0;  // 0 when none was given
     bool valid = false;
 };
-
-bool isHostNameCharacter(QChar c)
-{
-    return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||
-           (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('-') || c == QLatin1Char('.');
-}
-
-bool isHostName(const QString& host)
-{
-    if (host.isEmpty() || host.size() > kMostHostNameChars || host.startsWith(QLatin1Char('-')) ||
-        host.startsWith(QLatin1Char('.')) || host.contains(QLatin1String("..")))
-        return false;
-    for (const QChar c : host) {
-        if (!isHostNameCharacter(c))
-            return false;
-    }
-    return true;
-}
 
 bool isIpv6(const QString& text)
 {
@@ -93,7 +77,7 @@ HostAndPort splitHost(const QString& address)
         if (parts.port == 0)
             return parts;
     }
-    parts.valid = isHostName(parts.host);
+    parts.valid = sysutil::isHostName(parts.host);
     return parts;
 }
 
