@@ -2,8 +2,7 @@
 // are not a package, schemes other than http(s), two downloads of one name, a
 // "stop" that arrives after the last byte, and a downloader killed mid-way.
 
-#include "fakewebview.h"
-#include "loopbackhttpserver.h"
+#include "downloadfixture.h"
 #include "online/downloaderobj.h"
 #include "online/downloaderobjmanager.h"
 #include "online/downloadname.h"
@@ -22,85 +21,22 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using online::DownloaderObjManager;
+using onlinetest::DownloadFixture;
 using onlinetest::FakeWebView;
 using onlinetest::LoopbackHttpServer;
 using testsupport::waitFor;
 
 namespace {
 
-constexpr int kWindowType = 3;
 const QString kFailed = QStringLiteral("下载过程发生了错误");
 const QString kCancelled = QStringLiteral("用户取消了下载");
 
-class DownloadSafety : public ::testing::Test {
+class DownloadSafety : public DownloadFixture {
 protected:
-    void SetUp() override
+    DownloadSafety()
+        : DownloadFixture(QStringLiteral("downloads"))
     {
-        QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
-        ASSERT_TRUE(m_dir.isValid());
-        ASSERT_TRUE(server.isListening());
-        folder = m_dir.filePath(QStringLiteral("downloads"));
-        freshPage();
-        m_previousBox = online::setMessageBoxFunction([this](QWidget*, const QString&, const QString& text) {
-            boxes.push_back(text);
-        });
     }
-
-    void TearDown() override
-    {
-        manager.removeWebstroage(&view, kWindowType);
-        online::setMessageBoxFunction(m_previousBox);
-    }
-
-    void freshPage()
-    {
-        manager.removeWebstroage(&view, kWindowType);
-        view = FakeWebView();
-        view.functions[QStringLiteral("onProgress")] = [](const QJsonArray&) { return QJsonValue(true); };
-        manager.addWebstroage(&view, kWindowType);
-    }
-
-    int down(const QString& url)
-    {
-        return manager.Down(QJsonArray{url, QStringLiteral("onProgress"), QStringLiteral("onFinish"),
-                                       QStringLiteral("pkg"), kWindowType});
-    }
-
-    std::vector<FakeWebView::Call> settle(int finishes = 1)
-    {
-        EXPECT_TRUE(waitFor([&] { return view.callCount(QStringLiteral("onFinish")) >= finishes; },
-                            std::chrono::seconds(60)));
-        EXPECT_TRUE(waitFor([&] { return manager.liveDownloaders() == 0; }, std::chrono::seconds(30)));
-        return view.callsTo(QStringLiteral("onFinish"));
-    }
-
-    QStringList entries() const
-    {
-        return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                      QDir::Name);
-    }
-
-    static void expectFinish(const FakeWebView::Call& call, int code, const QString& path, const QString& message)
-    {
-        ASSERT_EQ(call.args.size(), 3);
-        EXPECT_EQ(call.args.at(0).toInt(-99), code);
-        EXPECT_EQ(call.args.at(1).toString(), path);
-        EXPECT_EQ(call.args.at(2).toString(), message);
-    }
-
-    QTemporaryDir m_dir;
-    QString folder;
-    LoopbackHttpServer server;
-    FakeWebView view;
-    DownloaderObjManager manager{[this] {
-        QDir().mkpath(folder);
-        return folder;
-    }};
-    std::vector<QString> boxes;
-
-private:
-    online::MessageBoxFunction m_previousBox;
 };
 
 QByteArray response(const QByteArray& statusLine, const QByteArray& headers, const QByteArray& body)
@@ -119,25 +55,25 @@ TEST_F(DownloadSafety, OnlyAWholeBodyOfA200OrOther2xxIsAPackage)
     struct Case {
         const char* name;
         QByteArray response;
-        int code;  // 0: saved as pkg.bin with the body
+        int code; // 0: saved as pkg.bin with the body
     };
     const Case cases[] = {
-        {"200", response("200 OK", withLength(body), body), 0},
-        {"200 until close", response("200 OK", "", body), 0},
-        {"200 empty", response("200 OK", withLength(""), ""), 0},
-        {"203 with a body", response("203 Non-Authoritative Information", withLength(body), body), 0},
-        {"201 without a body", response("201 Created", withLength(""), ""), 2},
-        {"204", response("204 No Content", "", ""), 2},
-        {"205", response("205 Reset Content", withLength(""), ""), 2},
-        {"206 never asked for",
-         response("206 Partial Content", withLength(body) + "Content-Range: bytes 0-15/1000\r\n", body), 2},
-        {"300 without Location", response("300 Multiple Choices", withLength(body), body), 2},
-        {"302 with an empty Location", response("302 Found", withLength(body) + "Location: \r\n", body), 2},
-        {"301 with a blank Location", response("301 Moved Permanently", withLength(body) + "Location:    \r\n", body),
-         2},
-        {"304", response("304 Not Modified", "", ""), 2},
-        {"304 with a Location", response("304 Not Modified", "Location: /raw/pkg.bin\r\n", ""), 2},
-        {"199", response("199 Odd", withLength(body), body), 2},
+        { "200", response("200 OK", withLength(body), body), 0 },
+        { "200 until close", response("200 OK", "", body), 0 },
+        { "200 empty", response("200 OK", withLength(""), ""), 0 },
+        { "203 with a body", response("203 Non-Authoritative Information", withLength(body), body), 0 },
+        { "201 without a body", response("201 Created", withLength(""), ""), 2 },
+        { "204", response("204 No Content", "", ""), 2 },
+        { "205", response("205 Reset Content", withLength(""), ""), 2 },
+        { "206 never asked for",
+            response("206 Partial Content", withLength(body) + "Content-Range: bytes 0-15/1000\r\n", body), 2 },
+        { "300 without Location", response("300 Multiple Choices", withLength(body), body), 2 },
+        { "302 with an empty Location", response("302 Found", withLength(body) + "Location: \r\n", body), 2 },
+        { "301 with a blank Location", response("301 Moved Permanently", withLength(body) + "Location:    \r\n", body),
+            2 },
+        { "304", response("304 Not Modified", "", ""), 2 },
+        { "304 with a Location", response("304 Not Modified", "Location: /raw/pkg.bin\r\n", ""), 2 },
+        { "199", response("199 Odd", withLength(body), body), 2 },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -150,7 +86,7 @@ TEST_F(DownloadSafety, OnlyAWholeBodyOfA200OrOther2xxIsAPackage)
             expectFinish(finishes[0], 0, folder + QStringLiteral("/pkg.bin"), QString());
             const QByteArray expected = QByteArray(c.name).contains("empty") ? QByteArray() : body;
             EXPECT_EQ(testsupport::readFile(folder + QStringLiteral("/pkg.bin")), expected);
-            EXPECT_EQ(entries(), QStringList{QStringLiteral("pkg.bin")});
+            EXPECT_EQ(entries(), QStringList { QStringLiteral("pkg.bin") });
             QFile::remove(folder + QStringLiteral("/pkg.bin"));
         } else {
             expectFinish(finishes[0], 2, QString(), kFailed);
@@ -210,10 +146,10 @@ TEST_F(DownloadSafety, TwoDownloadsOfOneNameBothArriveWhole)
         codes[call.args.at(1).toString()] = call.args.at(0).toInt(-1);
     const QString first = folder + QStringLiteral("/setup.run");
     const QString second = folder + QStringLiteral("/setup (1).run");
-    EXPECT_EQ(codes, (std::map<QString, int>{{first, 0}, {second, 0}}));
+    EXPECT_EQ(codes, (std::map<QString, int> { { first, 0 }, { second, 0 } }));
     EXPECT_TRUE(testsupport::readFile(first) == LoopbackHttpServer::content(firstSize));
     EXPECT_TRUE(testsupport::readFile(second) == LoopbackHttpServer::content(secondSize));
-    EXPECT_EQ(entries(), (QStringList{QStringLiteral("setup (1).run"), QStringLiteral("setup.run")}));
+    EXPECT_EQ(entries(), (QStringList { QStringLiteral("setup (1).run"), QStringLiteral("setup.run") }));
 
     // Once they are done the plain name is free again and is replaced.
     freshPage();
@@ -238,7 +174,8 @@ TEST_F(DownloadSafety, AnExistingNumberedFileIsNeverOverwritten)
         paths << call.args.at(1).toString();
     }
     paths.sort();
-    EXPECT_EQ(paths, (QStringList{folder + QStringLiteral("/setup (2).run"), folder + QStringLiteral("/setup.run")}));
+    EXPECT_EQ(
+        paths, (QStringList { folder + QStringLiteral("/setup (2).run"), folder + QStringLiteral("/setup.run") }));
     EXPECT_EQ(testsupport::readFile(folder + QStringLiteral("/setup (1).run")), QByteArray("kept"));
 }
 
@@ -276,8 +213,8 @@ TEST_F(DownloadSafety, AKilledDownloadLeavesNoPackageAndTheNextStartRemovesItsPa
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QStringLiteral(KORVANE_ONLINE_CHILD),
-                {QStringLiteral("download"),
-                 server.url(QStringLiteral("/file/driver.run?size=50000000&chunk=16384&delay=20")), folder});
+        { QStringLiteral("download"), server.url(QStringLiteral("/file/driver.run?size=50000000&chunk=16384&delay=20")),
+            folder });
     ASSERT_TRUE(child.waitForStarted(30000));
     const QString partPrefix = QLatin1String(online::kPartialFilePrefix) + QString::number(child.processId()) + '-';
     QString part;
@@ -293,19 +230,19 @@ TEST_F(DownloadSafety, AKilledDownloadLeavesNoPackageAndTheNextStartRemovesItsPa
         << entries().join(',').toStdString();
     ASSERT_EQ(::kill(static_cast<pid_t>(child.processId()), SIGKILL), 0);
     ASSERT_TRUE(child.waitForFinished(30000));
-    EXPECT_EQ(entries(), QStringList{part}) << "a half package sits under a real name";
+    EXPECT_EQ(entries(), QStringList { part }) << "a half package sits under a real name";
 
     // Others' files that look alike stay: a live process's part, a name that
     // is not quite ours, a folder.
     QProcess sleeper;
-    sleeper.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+    sleeper.start(QStringLiteral("sleep"), { QStringLiteral("60") });
     ASSERT_TRUE(sleeper.waitForStarted(30000));
-    const QString liveOwners = QLatin1String(online::kPartialFilePrefix) + QString::number(sleeper.processId()) +
-                               QStringLiteral("-abc123");
-    const QString notOurs = QLatin1String(online::kPartialFilePrefix) + QString::number(child.processId()) +
-                            QStringLiteral("-notHex");
-    const QString aFolder = QLatin1String(online::kPartialFilePrefix) + QString::number(child.processId()) +
-                            QStringLiteral("-dd");
+    const QString liveOwners
+        = QLatin1String(online::kPartialFilePrefix) + QString::number(sleeper.processId()) + QStringLiteral("-abc123");
+    const QString notOurs
+        = QLatin1String(online::kPartialFilePrefix) + QString::number(child.processId()) + QStringLiteral("-notHex");
+    const QString aFolder
+        = QLatin1String(online::kPartialFilePrefix) + QString::number(child.processId()) + QStringLiteral("-dd");
     ASSERT_TRUE(testsupport::writeFile(folder + '/' + liveOwners, "x"));
     ASSERT_TRUE(testsupport::writeFile(folder + '/' + notOurs, "x"));
     ASSERT_TRUE(QDir().mkpath(folder + '/' + aFolder));
@@ -314,7 +251,7 @@ TEST_F(DownloadSafety, AKilledDownloadLeavesNoPackageAndTheNextStartRemovesItsPa
     const auto finishes = settle();
     ASSERT_EQ(finishes.size(), 1u);
     expectFinish(finishes[0], 0, folder + QStringLiteral("/small.bin"), QString());
-    QStringList expected{aFolder, liveOwners, notOurs, QStringLiteral("small.bin")};
+    QStringList expected { aFolder, liveOwners, notOurs, QStringLiteral("small.bin") };
     expected.sort();
     EXPECT_EQ(entries(), expected);
     sleeper.kill();
@@ -330,11 +267,11 @@ TEST(DownloadNames, NumberedAlternativesKeepTheExtensionAndFitTheLimit)
     };
     const QString longStem(300, QLatin1Char('a'));
     const Case cases[] = {
-        {QStringLiteral("setup.run"), 0, QStringLiteral("setup.run")},
-        {QStringLiteral("setup.run"), 1, QStringLiteral("setup (1).run")},
-        {QStringLiteral("README"), 2, QStringLiteral("README (2)")},
-        {QStringLiteral("driver.tar.gz"), 3, QStringLiteral("driver.tar (3).gz")},
-        {longStem.left(251) + QStringLiteral(".exe"), 12, longStem.left(246) + QStringLiteral(" (12).exe")},
+        { QStringLiteral("setup.run"), 0, QStringLiteral("setup.run") },
+        { QStringLiteral("setup.run"), 1, QStringLiteral("setup (1).run") },
+        { QStringLiteral("README"), 2, QStringLiteral("README (2)") },
+        { QStringLiteral("driver.tar.gz"), 3, QStringLiteral("driver.tar (3).gz") },
+        { longStem.left(251) + QStringLiteral(".exe"), 12, longStem.left(246) + QStringLiteral(" (12).exe") },
     };
     for (const Case& c : cases) {
         const QString got = online::numberedFileName(c.name, c.n);
@@ -346,10 +283,10 @@ TEST(DownloadNames, NumberedAlternativesKeepTheExtensionAndFitTheLimit)
 TEST(DownloadNames, PartialFileOwnersAreReadFromTheirNames)
 {
     EXPECT_EQ(online::partialFileOwner(QStringLiteral(".korvane-part-1234-9f00")), std::optional<pid_t>(1234));
-    for (const char* name : {".korvane-part-1234-", ".korvane-part--9f", ".korvane-part-12x-9f", ".korvane-part-0-9f",
-                             ".korvane-part-99999999999-9f", ".korvane-part-12-9G", "korvane-part-12-9f", "setup.run"}) {
+    for (const char* name : { ".korvane-part-1234-", ".korvane-part--9f", ".korvane-part-12x-9f", ".korvane-part-0-9f",
+             ".korvane-part-99999999999-9f", ".korvane-part-12-9G", "korvane-part-12-9f", "setup.run" }) {
         EXPECT_EQ(online::partialFileOwner(QLatin1String(name)), std::nullopt) << name;
     }
 }
 
-}  // namespace
+} // namespace

@@ -1,8 +1,7 @@
 // Driver package downloads against a loopback server: what lands on disk and
 // what the page is told.
 
-#include "fakewebview.h"
-#include "loopbackhttpserver.h"
+#include "downloadfixture.h"
 #include "online/downloaderobj.h"
 #include "online/downloaderobjmanager.h"
 #include "online/messagebox.h"
@@ -18,85 +17,22 @@
 #include <QUrl>
 #include <gtest/gtest.h>
 
-using online::DownloaderObjManager;
+using onlinetest::DownloadFixture;
 using onlinetest::FakeWebView;
 using onlinetest::LoopbackHttpServer;
 using testsupport::waitFor;
 
 namespace {
 
-constexpr int kMainWindowType = 3;
 const QString kCancelled = QStringLiteral("用户取消了下载");
 const QString kFailed = QStringLiteral("下载过程发生了错误");
 
-struct Box {
-    QWidget* owner;
-    QString title;
-    QString text;
-};
-
-class OnlineDownload : public ::testing::Test {
+class OnlineDownload : public DownloadFixture {
 protected:
-    void SetUp() override
+    OnlineDownload()
+        : DownloadFixture(QStringLiteral("驱动"))
     {
-        QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
-        ASSERT_TRUE(m_dir.isValid());
-        ASSERT_TRUE(server.isListening());
-        folder = m_dir.filePath(QStringLiteral("驱动"));
-        view.functions[QStringLiteral("onProgress")] = [](const QJsonArray&) { return QJsonValue(true); };
-        manager.addWebstroage(&view, kMainWindowType);
-        m_previousBox = online::setMessageBoxFunction(
-            [this](QWidget* owner, const QString& title, const QString& text) { boxes.push_back({owner, title, text}); });
     }
-
-    void TearDown() override
-    {
-        online::setMessageBoxFunction(m_previousBox);
-        online::NetworkHelper::instance().setTransferTimeoutMs(online::NetworkHelper::kDefaultTransferTimeoutMs);
-    }
-
-    int down(const QString& url, const QString& fallback = QStringLiteral("pkg"), int windowType = kMainWindowType)
-    {
-        return manager.Down(QJsonArray{url, QStringLiteral("onProgress"), QStringLiteral("onFinish"), fallback,
-                                       windowType});
-    }
-
-    // Waits until every downloader is gone, after which no further page call
-    // can come, and returns the completion calls.
-    std::vector<FakeWebView::Call> settle(FakeWebView& target)
-    {
-        EXPECT_TRUE(waitFor([&] { return target.callCount(QStringLiteral("onFinish")) >= 1; },
-                            std::chrono::seconds(60)));
-        EXPECT_TRUE(waitFor([&] { return manager.liveDownloaders() == 0; }, std::chrono::seconds(10)));
-        return target.callsTo(QStringLiteral("onFinish"));
-    }
-    std::vector<FakeWebView::Call> settle() { return settle(view); }
-
-    QStringList folderEntries() const
-    {
-        return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    }
-
-    static void expectFinish(const FakeWebView::Call& call, int code, const QString& path, const QString& message)
-    {
-        ASSERT_EQ(call.args.size(), 3);
-        EXPECT_EQ(call.args.at(0).toInt(-99), code);
-        EXPECT_EQ(call.args.at(1).toString(), path);
-        EXPECT_EQ(call.args.at(2).toString(), message);
-    }
-
-    QTemporaryDir m_dir;
-    QString folder;
-    LoopbackHttpServer server;
-    FakeWebView view;
-    DownloaderObjManager manager{[this] {
-        QDir().mkpath(folder);
-        return folder;
-    }};
-    std::vector<Box> boxes;
-
-private:
-    online::MessageBoxFunction m_previousBox;
 };
 
 TEST_F(OnlineDownload, FilesArriveByteForByteWithAndWithoutALength)
@@ -109,10 +45,10 @@ TEST_F(OnlineDownload, FilesArriveByteForByteWithAndWithoutALength)
     // Paced, so the page sees progress before the end (the network layer
     // reports progress at most every 100 ms or so).
     const Case cases[] = {
-        {"with-length.bin", "&chunk=131072&delay=15", true},
-        {"chunked.bin", "&chunked=1&chunk=131072&delay=15", false},
-        {"until-close.bin", "&length=0&chunk=131072&delay=15", false},
-        {"at-once.bin", "", true},
+        { "with-length.bin", "&chunk=131072&delay=15", true },
+        { "chunked.bin", "&chunked=1&chunk=131072&delay=15", false },
+        { "until-close.bin", "&length=0&chunk=131072&delay=15", false },
+        { "at-once.bin", "", true },
     };
     constexpr qint64 size = 3 * 1024 * 1024 + 7;
     for (const Case& c : cases) {
@@ -169,7 +105,7 @@ TEST_F(OnlineDownload, RedirectsHandOverAndTheFinalNameCounts)
         ASSERT_EQ(finishes.size(), 1u);
         expectFinish(finishes[0], 0, folder + QStringLiteral("/final.bin"), QString());
         EXPECT_TRUE(testsupport::readFile(folder + QStringLiteral("/final.bin")) == LoopbackHttpServer::content(size));
-        EXPECT_EQ(folderEntries(), QStringList{QStringLiteral("final.bin")});
+        EXPECT_EQ(entries(), QStringList { QStringLiteral("final.bin") });
         EXPECT_EQ(manager.current(), nullptr);
         manager.removeWebstroage(&page, 7);
     }
@@ -182,10 +118,10 @@ TEST_F(OnlineDownload, RedirectChainsThatDoNotEndFail)
         QString message;
     };
     const Case cases[] = {
-        {QStringLiteral("/hops/11/x.bin?size=10"), QStringLiteral("下载过程发生了错误,重定向次数过多")},
-        {QStringLiteral("/loop/0"), QStringLiteral("下载过程发生了错误,重定向次数过多")},
-        {QStringLiteral("/redirect/302?to=file%3A%2F%2F%2Fetc%2Fhostname"),
-         QStringLiteral("下载过程发生了错误,重定向地址无效")},
+        { QStringLiteral("/hops/11/x.bin?size=10"), QStringLiteral("下载过程发生了错误,重定向次数过多") },
+        { QStringLiteral("/loop/0"), QStringLiteral("下载过程发生了错误,重定向次数过多") },
+        { QStringLiteral("/redirect/302?to=file%3A%2F%2F%2Fetc%2Fhostname"),
+            QStringLiteral("下载过程发生了错误,重定向地址无效") },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path.toStdString());
@@ -196,14 +132,14 @@ TEST_F(OnlineDownload, RedirectChainsThatDoNotEndFail)
         const auto finishes = settle(page);
         ASSERT_EQ(finishes.size(), 1u);
         expectFinish(finishes[0], 2, QString(), c.message);
-        EXPECT_TRUE(folderEntries().isEmpty()) << folderEntries().join(',').toStdString();
+        EXPECT_TRUE(entries().isEmpty()) << entries().join(',').toStdString();
         manager.removeWebstroage(&page, 8);
     }
 }
 
 TEST_F(OnlineDownload, HttpErrorsRemoveThePartialFile)
 {
-    for (const char* code : {"404", "500"}) {
+    for (const char* code : { "404", "500" }) {
         SCOPED_TRACE(code);
         FakeWebView page;
         page.functions[QStringLiteral("onProgress")] = [](const QJsonArray&) { return QJsonValue(true); };
@@ -248,17 +184,16 @@ TEST_F(OnlineDownload, AMissingOrSilentProgressFunctionCancels)
         std::function<void(FakeWebView&)> page;
     };
     const Case cases[] = {
-        {"missing", [](FakeWebView& page) { page.functions.erase(QStringLiteral("onProgress")); }},
-        {"returns nothing",
-         [](FakeWebView& page) {
-             page.functions[QStringLiteral("onProgress")] = [](const QJsonArray&) {
-                 return QJsonValue(QJsonValue::Undefined);
-             };
-         }},
-        {"returns 0",
-         [](FakeWebView& page) {
-             page.functions[QStringLiteral("onProgress")] = [](const QJsonArray&) { return QJsonValue(0); };
-         }},
+        { "missing", [](FakeWebView& page) { page.functions.erase(QStringLiteral("onProgress")); } },
+        { "returns nothing",
+            [](FakeWebView& page) {
+                page.functions[QStringLiteral("onProgress")]
+                    = [](const QJsonArray&) { return QJsonValue(QJsonValue::Undefined); };
+            } },
+        { "returns 0",
+            [](FakeWebView& page) {
+                page.functions[QStringLiteral("onProgress")] = [](const QJsonArray&) { return QJsonValue(0); };
+            } },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -266,8 +201,8 @@ TEST_F(OnlineDownload, AMissingOrSilentProgressFunctionCancels)
         c.page(page);
         manager.addWebstroage(&page, 11);
         ASSERT_EQ(down(server.url(QStringLiteral("/file/big.bin?size=20000000&chunk=16384&delay=20")),
-                       QStringLiteral("pkg"), 11),
-                  0);
+                      QStringLiteral("pkg"), 11),
+            0);
         const auto finishes = settle(page);
         ASSERT_EQ(finishes.size(), 1u);
         expectFinish(finishes[0], 1, QString(), kCancelled);
@@ -283,9 +218,16 @@ TEST(OnlineDownloadAnswer, ProgressAnswersReadAsScriptBooleans)
         bool truthy;
     };
     const Case cases[] = {
-        {true, true},   {false, false}, {1, true}, {0, false}, {QStringLiteral("x"), true}, {QString(), false},
-        {QJsonValue(QJsonValue::Null), false}, {QJsonValue(QJsonValue::Undefined), false},
-        {QJsonObject(), true}, {QJsonArray(), true},
+        { true, true },
+        { false, false },
+        { 1, true },
+        { 0, false },
+        { QStringLiteral("x"), true },
+        { QString(), false },
+        { QJsonValue(QJsonValue::Null), false },
+        { QJsonValue(QJsonValue::Undefined), false },
+        { QJsonObject(), true },
+        { QJsonArray(), true },
     };
     for (const Case& c : cases)
         EXPECT_EQ(online::pageTruthy(c.value), c.truthy) << "value of type " << c.value.type();
@@ -320,13 +262,13 @@ TEST_F(OnlineDownload, UnsafeNamesStayInsideTheDownloadFolder)
         const char* saved;
     };
     const Case cases[] = {
-        {"/file/?size=10", "setup", "setup.exe"},
-        {"/file/%2F..%2F..%2F.bashrc?size=10", "pkg", "bashrc"},
-        {"/file/..%2F..%2Fevil.sh?size=10", "pkg", "evil.sh"},
-        {"/file/sub/%2E%2E?size=10", "pkg", "pkg.exe"},
-        {"/file/a%0Ab%09c.exe?size=10", "pkg", "abc.exe"},
-        {"/file/sub/..?size=10", "../../x", "x.exe"},
-        {"/file/?size=10", "..", "download.exe"},
+        { "/file/?size=10", "setup", "setup.exe" },
+        { "/file/%2F..%2F..%2F.bashrc?size=10", "pkg", "bashrc" },
+        { "/file/..%2F..%2Fevil.sh?size=10", "pkg", "evil.sh" },
+        { "/file/sub/%2E%2E?size=10", "pkg", "pkg.exe" },
+        { "/file/a%0Ab%09c.exe?size=10", "pkg", "abc.exe" },
+        { "/file/sub/..?size=10", "../../x", "x.exe" },
+        { "/file/?size=10", "..", "download.exe" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
@@ -337,7 +279,7 @@ TEST_F(OnlineDownload, UnsafeNamesStayInsideTheDownloadFolder)
         expectFinish(finishes[0], 0, expected, QString());
         EXPECT_EQ(testsupport::readFile(expected).size(), 10);
         EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                  QStringList{QStringLiteral("驱动")});
+            QStringList { QStringLiteral("驱动") });
         QFile::remove(expected);
         view = FakeWebView();
         view.functions[QStringLiteral("onProgress")] = [](const QJsonArray&) { return QJsonValue(true); };
@@ -347,13 +289,13 @@ TEST_F(OnlineDownload, UnsafeNamesStayInsideTheDownloadFolder)
 TEST_F(OnlineDownload, DownAnswersForBadCallsAndUnknownWindows)
 {
     const QString url = server.url(QStringLiteral("/file/a.bin?size=10"));
-    EXPECT_EQ(manager.Down(QJsonArray{url, QStringLiteral("p"), QStringLiteral("f"), QStringLiteral("n")}),
-              online::downstart::kWrongArgumentCount);
-    EXPECT_EQ(manager.Down(QJsonArray{url, "p", "f", "n", 3, 0}), online::downstart::kWrongArgumentCount);
+    EXPECT_EQ(manager.Down(QJsonArray { url, QStringLiteral("p"), QStringLiteral("f"), QStringLiteral("n") }),
+        online::downstart::kWrongArgumentCount);
+    EXPECT_EQ(manager.Down(QJsonArray { url, "p", "f", "n", 3, 0 }), online::downstart::kWrongArgumentCount);
     EXPECT_EQ(down(url, QStringLiteral("pkg"), 5), online::downstart::kNoWebView);
     manager.addWebstroage(nullptr, 6);
     EXPECT_EQ(down(url, QStringLiteral("pkg"), 6), online::downstart::kNoWebView);
-    manager.removeWebstroage(&view, kMainWindowType);
+    manager.removeWebstroage(&view, kWindowType);
     EXPECT_EQ(down(url), online::downstart::kNoWebView);
     EXPECT_EQ(manager.current(), nullptr);
     EXPECT_EQ(manager.liveDownloaders(), 0);
@@ -385,7 +327,7 @@ TEST_F(OnlineDownload, AnUnwritableRedirectTargetFailsWithTheStartResult)
     ASSERT_EQ(finishes.size(), 1u);
     expectFinish(finishes[0], 2, QString(), QStringLiteral("下载过程发生了错误,错误值:2"));
     EXPECT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(folderEntries(), QStringList{QStringLiteral("blocked.bin")});
+    EXPECT_EQ(entries(), QStringList { QStringLiteral("blocked.bin") });
 }
 
 TEST_F(OnlineDownload, AClosedWindowEndsItsDownloadsQuietly)
@@ -398,8 +340,8 @@ TEST_F(OnlineDownload, AClosedWindowEndsItsDownloadsQuietly)
     };
     manager.addWebstroage(&page, 12);
     ASSERT_EQ(down(server.url(QStringLiteral("/file/orphan.bin?size=20000000&chunk=16384&delay=20")),
-                   QStringLiteral("pkg"), 12),
-              0);
+                  QStringLiteral("pkg"), 12),
+        0);
     ASSERT_TRUE(waitFor([&] { return answers >= 2; }, std::chrono::seconds(30)));
     manager.removeWebstroage(&page, 12);
     const int callsAtClose = static_cast<int>(page.calls().size());
@@ -422,8 +364,8 @@ TEST_F(OnlineDownload, ParallelDownloadsEachReportOnce)
         paths << call.args.at(1).toString();
     }
     paths.sort();
-    EXPECT_EQ(paths, (QStringList{folder + QStringLiteral("/one.bin"), folder + QStringLiteral("/two.bin")}));
+    EXPECT_EQ(paths, (QStringList { folder + QStringLiteral("/one.bin"), folder + QStringLiteral("/two.bin") }));
     EXPECT_TRUE(testsupport::readFile(folder + QStringLiteral("/two.bin")) == LoopbackHttpServer::content(200000));
 }
 
-}  // namespace
+} // namespace
