@@ -5,6 +5,7 @@
 #include "online/networkhelper.h"
 #include "online/userdatafile.h"
 #include "sysutil/paths.h"
+#include "sysutil/strictjson.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -143,7 +144,7 @@ void User::setUserData(const QString& text)
         logout();
         return;
     }
-    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8());
+    const QJsonDocument document = sysutil::parseJson(text.toUtf8());
     const QJsonValue value = QJsonValue::fromVariant(document.toVariant());
     if (value.isNull() || value.isUndefined())
         logout();
@@ -223,7 +224,7 @@ void User::handleHttpResponse(RequestName::Name name, const QByteArray& data)
 
 void User::handleRandomLogin(const QByteArray& data)
 {
-    const QJsonObject reply = QJsonDocument::fromJson(data).object();
+    const QJsonObject reply = sysutil::parseJson(data).object();
     const int code = reply.value(QLatin1String("code")).toInt();
     if (code == 1)
         setUserInfo(reply.value(QLatin1String("data")));
@@ -234,7 +235,7 @@ void User::handleRandomLogin(const QByteArray& data)
 
 void User::handleConfig(const QByteArray& data)
 {
-    const QJsonObject reply = QJsonDocument::fromJson(data).object();
+    const QJsonObject reply = sysutil::parseJson(data).object();
     const int code = reply.value(QLatin1String("code")).toInt();
     if (code != 1) {
         handleHttpError(RequestName::Config, static_cast<QNetworkReply::NetworkError>(code),

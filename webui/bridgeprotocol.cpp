@@ -1,5 +1,6 @@
 #include "webui/bridgeprotocol.h"
 
+#include "sysutil/strictjson.h"
 #include "webui/pagejson.h"
 
 #include <QJsonDocument>
@@ -82,7 +83,7 @@ Request parseRequest(const QString& text)
     if (text.size() > kMaxRequestChars)
         return request;
     QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &error);
+    const QJsonDocument document = sysutil::parseJson(text.toUtf8(), &error);
     if (error.error != QJsonParseError::NoError || !document.isObject())
         return request;
     const QJsonObject object = document.object();
@@ -112,7 +113,7 @@ QString encodeResult(const QJsonValue& value)
 
 QJsonValue decodeResult(const QString& envelope)
 {
-    const QJsonDocument document = QJsonDocument::fromJson(envelope.toUtf8());
+    const QJsonDocument document = sysutil::parseJson(envelope.toUtf8());
     if (!document.isObject() || !document.object().contains(QStringLiteral("v")))
         return QJsonValue(QJsonValue::Undefined);
     return document.object().value(QStringLiteral("v"));
