@@ -350,6 +350,10 @@ TEST(WebuiBridgeProtocol, requestsAndResultsKeepTheirTypes)
     EXPECT_FALSE(bridge::parseRequest(QStringLiteral("not json")).valid);
     EXPECT_FALSE(bridge::parseRequest(QStringLiteral("{\"f\": 5}")).valid);
     EXPECT_FALSE(bridge::parseRequest(QStringLiteral("[1]")).valid);
+    // Which of two names would be called is not for a page to leave open.
+    EXPECT_FALSE(bridge::parseRequest(QStringLiteral("{\"f\":\"a\",\"a\":[],\"\\u0066\":\"b\"}")).valid);
+    EXPECT_FALSE(bridge::parseRequest(QStringLiteral("{\"f\":\"a\",\"a\":[{\"k\":1,\"k\":[]}]}")).valid);
+    EXPECT_TRUE(bridge::decodeResult(QStringLiteral("{\"v\":1,\"v\":2}")).isUndefined());
 
     const QJsonValue values[] = {QJsonValue(1), QJsonValue(true), QJsonValue(QStringLiteral("\u2028\"")),
                                  QJsonValue(QJsonValue::Null), QJsonValue(QJsonObject{{QStringLiteral("k"), 2}}),
