@@ -11,6 +11,8 @@
   ctl_test.py KORVANECTL watch         (CUPS_SERVER: a scheduler of its own)
   ctl_test.py KORVANECTL add BED       (inside the ippprinter bed's namespace,
                                         CUPS_SERVER: the bed's scheduler)
+  ctl_test.py KORVANECTL add-lan       (inside the korvanectl LAN bed's scan namespace,
+                                        CUPS_SERVER: a scheduler of its own)
   ctl_test.py KORVANECTL add-refused   (CUPS_SERVER: a strict scheduler of its own)
   ctl_test.py KORVANECTL search-interrupt (inside a routed LAN bed's scan namespace)
   ctl_test.py KORVANECTL search-usb2   (under umockdev-run with usb2-only-printer)
@@ -655,6 +657,47 @@ def add():
         fail("add 10.203.255.1 text: rc %d out %r" % (rc, out))
 
 
+def add_lan():
+    """Inside the scan namespace of a LAN bed with profiles/korvanectl.lan:
+    printers that answer SNMP only; CUPS_SERVER is a scheduler of this
+    test's own."""
+    server = os.environ["CUPS_SERVER"]
+    before = lpstat_devices(server)
+    fuji = "FUJI_XEROX_DocuPrint_CM305_df"
+    # A model an installed driver fits: a queue on the raw port with it.
+    rc, out, err = run(["add", "10.203.9.20"])
+    if rc != 0 or out.splitlines() != [
+            "Found at 10.203.9.20: FUJI XEROX DocuPrint CM305 df (answers SNMP only; raw port 9100) "
+            "socket://10.203.9.20:9100",
+            'Added queue "%s" for socket://10.203.9.20:9100: with the driver "Fuji Xerox DocuPrint CM305 df PDF"'
+            % fuji]:
+        fail("add 10.203.9.20: rc %d out %r err %r" % (rc, out, err))
+    if make_and_model(server, fuji) != "Fuji Xerox DocuPrint CM305 df PDF":
+        fail("%s has the driver %r" % (fuji, make_and_model(server, fuji)))
+    added = dict(before)
+    added[fuji] = "socket://10.203.9.20:9100"
+    if lpstat_devices(server) != added:
+        fail("after add 10.203.9.20 lpstat -v says %r" % lpstat_devices(server))
+    # A model no installed driver fits: what answered, exit 1, nothing added.
+    rc, out, err = run(["add", "10.203.9.21", "--name", "hp-colour", "--json"])
+    found = {"address": "10.203.9.21", "uri": "socket://10.203.9.21:9100", "ipp": False, "driverless": False,
+             "makeAndModel": "Hewlett-Packard HP Color LaserJet CP2025dn",
+             "deviceId": "MFG:Hewlett-Packard;CMD:PJL,PCL;MDL:HP Color LaserJet CP2025dn;CLS:PRINTER;"}
+    expected = {"added": False, "queue": None, "uri": "socket://10.203.9.21:9100", "driverless": False,
+                "driver": None, "found": found, "error": "no-driver"}
+    if rc != 1 or json.loads(out) != expected or \
+            'no installed driver fits "Hewlett-Packard HP Color LaserJet CP2025dn"' not in err:
+        fail("add 10.203.9.21: rc %d %r err %r" % (rc, out, err))
+    # A host that is no printer.
+    rc, out, err = run(["add", "10.203.9.30", "--json"])
+    expected = {"added": False, "queue": None, "uri": None, "driverless": False, "driver": None, "found": None,
+                "error": "nothing-found"}
+    if rc != 1 or json.loads(out) != expected:
+        fail("add 10.203.9.30: rc %d %r" % (rc, out))
+    if lpstat_devices(server) != added:
+        fail("a failed add changed the queues: %r" % lpstat_devices(server))
+
+
 def add_refused():
     """A scheduler that refuses every administrative request (the strict
     bed): the add is tried once more through pkexec with lpadmin, as an
@@ -837,7 +880,7 @@ def search_usb2():
 
 {"usage": usage, "printers": printers, "check": check, "hardware": hardware,
  "search-network": search_network, "search-usb": search_usb,
- "repair": repair, "watch": watch, "add": add, "add-refused": add_refused,
+ "repair": repair, "watch": watch, "add": add, "add-lan": add_lan, "add-refused": add_refused,
  "search-interrupt": search_interrupt,
  "search-usb2": search_usb2}[case]()
 print("ok: " + case)
