@@ -36,6 +36,7 @@ _korvanectl()
                 COMPREPLY=()
             else
                 COMPREPLY=($(compgen -W "ipp:// ipps:// socket://" -- "$cur"))
+                compopt -o nospace 2>/dev/null
             fi ;;
         hardware|check)
             COMPREPLY=($(compgen -W "--json" -- "$cur")) ;;

@@ -19,6 +19,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPointer>
 #include <QSet>
 #include <QTimer>
 #include <algorithm>
@@ -181,12 +182,15 @@ int runSearch(const Arguments& arguments)
     QObject::connect(
         thread.get(), &PrinterSearcherThread::finish, &context, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
     bool timedOut = false;
-    bool interrupted = false;
     // Ctrl+C or SIGTERM: the search stops at its next check and what it found
-    // so far is printed; a second one ends the process at once.
-    sysutil::onTerminationSignals([&](int) {
-        interrupted = true;
-        thread->requestInterrupt();
+    // so far is printed; a second one ends the process at once. (The
+    // reaction stays installed after this function: it holds nothing of it.)
+    const auto interrupted = std::make_shared<bool>(false);
+    QPointer<PrinterSearcherThread> searching(thread.get());
+    sysutil::onTerminationSignals([interrupted, searching](int) {
+        *interrupted = true;
+        if (searching)
+            searching->requestInterrupt();
     });
     QTimer limit;
     limit.setSingleShot(true);
@@ -211,10 +215,10 @@ int runSearch(const Arguments& arguments)
         document.insert(QStringLiteral("usb"), usb);
         document.insert(QStringLiteral("network"), network);
         document.insert(QStringLiteral("usbDevices"), usbDevices);
-        document.insert(QStringLiteral("interrupted"), timedOut || interrupted);
+        document.insert(QStringLiteral("interrupted"), timedOut || *interrupted);
         printJson(document);
     } else {
-        if (interrupted)
+        if (*interrupted)
             printError(QStringLiteral("the search was interrupted; these are the printers found until then"));
         printLine(
             found == 0 ? QStringLiteral("No printers found.") : QStringLiteral("%1 printer(s) found.").arg(found));
