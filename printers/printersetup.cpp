@@ -249,11 +249,14 @@ QString queueNameFor(const QString& makeAndModel, const QStringList& existingNam
     return candidate;
 }
 
-QJsonObject addNetworkPrinter(const QString& uri, const QString& makeAndModel, const QString& deviceId)
+QJsonObject addNetworkPrinter(const QString& uri, const QString& makeAndModel, const QString& deviceId,
+                              const QString& queueName)
 {
     const bool driverless = isValidIppPrinterUri(uri);
     if (!driverless && !isValidSocketPrinterUri(uri))
         return result(win32::kInvalidParameter);
+    if (!queueName.isEmpty() && !cups::isValidPrinterName(queueName))
+        return result(win32::kInvalidPrinterName);
     const QString description = makeAndModel.left(kMaxMakeAndModelChars);
     cups::SpoolerConnection connection;
     if (!connection.isOpen())
@@ -262,6 +265,12 @@ QJsonObject addNetworkPrinter(const QString& uri, const QString& makeAndModel, c
     const std::optional<QStringList> existing = existingQueueNames(connection, error);
     if (!existing)
         return result(error);
+    if (!queueName.isEmpty()) {
+        for (const QString& taken : *existing) {
+            if (taken.compare(queueName, Qt::CaseInsensitive) == 0)
+                return result(win32::kPrinterAlreadyExists);
+        }
+    }
 
     QString model = QStringLiteral("everywhere");
     if (!driverless) {
@@ -274,7 +283,7 @@ QJsonObject addNetworkPrinter(const QString& uri, const QString& makeAndModel, c
             return result(win32::kUnknownPrinterDriver);
         }
     }
-    const QString name = queueNameFor(description, *existing);
+    const QString name = queueName.isEmpty() ? queueNameFor(description, *existing) : queueName;
 
     cups::IppPtr request = cups::newRequest(IPP_OP_CUPS_ADD_MODIFY_PRINTER);
     cups::addDestinationUri(request.get(), name);

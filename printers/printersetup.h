@@ -39,6 +39,10 @@ QString queueNameFor(const QString& makeAndModel, const QStringList& existingNam
 // waited for the PPD), 1722 scheduler unreachable,
 // 5 refused (also by the privileged retry), 31 other.
 // printerName is there when code is 0.
-QJsonObject addNetworkPrinter(const QString& uri, const QString& makeAndModel, const QString& deviceId);
+// queueName, when given, is the queue's name instead of one made from the
+// make and model: 1801 when CUPS would not take it as a name, 1802 when a
+// queue or class of that name (ignoring case) exists; nothing is added then.
+QJsonObject addNetworkPrinter(const QString& uri, const QString& makeAndModel, const QString& deviceId,
+                              const QString& queueName = QString());
 
 }  // namespace PrinterAPI

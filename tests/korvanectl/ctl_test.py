@@ -9,6 +9,13 @@
   ctl_test.py KORVANECTL search-usb empty|fixture (under umockdev-run)
   ctl_test.py KORVANECTL repair        (CUPS_SERVER: a scheduler of its own)
   ctl_test.py KORVANECTL watch         (CUPS_SERVER: a scheduler of its own)
+  ctl_test.py KORVANECTL add BED       (inside the ippprinter bed's namespace,
+                                        CUPS_SERVER: the bed's scheduler)
+  ctl_test.py KORVANECTL add-lan       (inside the korvanectl LAN bed's scan namespace,
+                                        CUPS_SERVER: a scheduler of its own)
+  ctl_test.py KORVANECTL add-refused   (CUPS_SERVER: a strict scheduler of its own)
+  ctl_test.py KORVANECTL search-interrupt (inside a routed LAN bed's scan namespace)
+  ctl_test.py KORVANECTL search-usb2   (under umockdev-run with usb2-only-printer)
 
 Each case prints what differed and exits 1 on the first failure.
 """
@@ -389,7 +396,7 @@ def search_usb():
     if sys.argv[3] == "empty":
         rc, out, err = run(["search", "--usb-only", "--json"])
         document = json.loads(out)
-        if rc != 1 or document["usb"] or document["network"]:
+        if rc != 1 or document["usb"] or document["network"] or document["usbDevices"] != []:
             fail("search without USB devices: rc %d %r" % (rc, out))
         rc, out, _ = run(["search", "--usb-only"])
         if rc != 1 or out != "No printers found.\n":
@@ -401,6 +408,10 @@ def search_usb():
            for p in document["usb"]]
     if rc != 0 or document["network"] or got != USB_PRINTERS:
         fail("search --usb-only: rc %d %r" % (rc, got))
+    # The second pass adds nothing here: the serial adapter and the memory
+    # stick run drivers of their own, the printers came with the first pass.
+    if document["usbDevices"] != []:
+        fail("search --usb-only usbDevices: %r" % document["usbDevices"])
     laser = document["usb"][0]
     if laser["compatibleids"] != ["USBPRINT\\HPLaserJet_Pro_M404-M405", "USB\\Class_07&SubClass_01&Prot_02",
                                   "USB\\Class_07&SubClass_01", "USB\\Class_07"]:
@@ -497,7 +508,379 @@ def watch():
             process.wait()
 
 
+def lpstat_devices(server):
+    """queue name -> device URI, as lpstat -v says."""
+    devices = {}
+    for line in tool(["lpstat", "-h", server, "-v"]).splitlines():
+        name, uri = line[len("device for "):].split(": ", 1)
+        devices[name] = uri
+    return devices
+
+
+def make_and_model(server, name):
+    options = dict(word.split("=", 1) if "=" in word else (word, "")
+                   for word in shlex.split(tool(["lpoptions", "-h", server, "-p", name])))
+    return options["printer-make-and-model"]
+
+
+def ppd_nickname(bed, name):
+    with open(os.path.join(bed, "cups", "etc", "ppd", name + ".ppd"), encoding="utf-8") as f:
+        for line in f:
+            if line.startswith("*NickName: "):
+                return line[len("*NickName: "):].strip().strip('"')
+    return None
+
+
+# What the bed's ippeveprinter says about itself (tests/testbeds/ippprinter/bed).
+BED_PRINTER = {"address": "127.0.0.1", "uri": "ipp://127.0.0.1:631/ipp/print", "ipp": True, "driverless": True,
+               "makeAndModel": "Acme Laser 100", "deviceId": "MFG:Acme;MDL:Laser 100;CMD:PDF,PWG,URF;"}
+
+
+def add():
+    """Inside the ippprinter bed's namespace: its printer on 127.0.0.1:631,
+    nothing else reachable; CUPS_SERVER is the bed's scheduler."""
+    server = os.environ["CUPS_SERVER"]
+    bed = sys.argv[3]
+    uri = BED_PRINTER["uri"]
+    pwned = "/tmp/korvanectl-add-pwned"
+    if os.path.exists(pwned):
+        os.unlink(pwned)
+    before = lpstat_devices(server)
+    if "Printer" in before or "Acme_Laser_100" in before:
+        fail("the bed already has the queues this test adds: %s" % sorted(before))
+
+    # Bad input: exit code 2, one line on standard error, nothing asked,
+    # nothing added, no shell.
+    hostile = [
+        (["add"], '"add" needs the printer'),
+        (["add", "-oProxyCommand=x"], '"add" does not take the option "-oProxyCommand=x"'),
+        (["add", "a;b"], '"a;b" is neither a printer URI nor a host name or IPv4 address'),
+        (["add", '"127.0.0.1"'], 'is neither a printer URI nor a host name'),
+        (["add", "'127.0.0.1'"], 'is neither a printer URI nor a host name'),
+        (["add", "$(touch %s)" % pwned], 'is neither a printer URI nor a host name'),
+        (["add", "`touch %s`" % pwned], 'is neither a printer URI nor a host name'),
+        (["add", "127.0.0.1 ; touch %s" % pwned], 'is neither a printer URI nor a host name'),
+        (["add", "x" * 4096], "argument too long (4096 characters; at most 256)"),
+        (["add", "a" * 254], 'is neither a printer URI nor a host name'),
+        (["add", "ipp://127.0.0.1:631/ipp/print\"; touch %s" % pwned], "is not a printer URI korvanectl can use"),
+        (["add", "ipp://user@127.0.0.1/ipp/print"], "is not a printer URI korvanectl can use"),
+        (["add", "ipp://127.0.0.1"], "is not a printer URI korvanectl can use"),
+        (["add", "socket://127.0.0.1:99999"], "is not a printer URI korvanectl can use"),
+        (["add", "file:///etc/passwd"], '"add" takes ipp://, ipps:// or socket:// URIs, not "file:///etc/passwd"'),
+        (["add", "http://127.0.0.1/"], '"add" takes ipp://, ipps:// or socket:// URIs'),
+        (["add", "127.0.0.1", "--name"], "--name needs a queue name"),
+        (["add", "127.0.0.1", "--name", "a b"], '"a b" cannot be a queue name'),
+        (["add", "127.0.0.1", "--name=x'; touch %s" % pwned], "cannot be a queue name"),
+        (["add", "127.0.0.1", "--name", "n" * 128], "cannot be a queue name"),
+        (["add", "127.0.0.1", "--name", "a", "--name", "b"], "--name is given twice"),
+        (["add", "127.0.0.1", "--frob"], '"add" does not take the option "--frob"'),
+        (["add", "127.0.0.1", "10.0.0.1"], 'unexpected argument "10.0.0.1" for "add"'),
+        (["add", "--json", "\x1b]0;t\x07"], "holds control characters"),
+    ]
+    for args, expected in hostile:
+        rc, out, err = run(args)
+        if rc != 2 or out:
+            fail("%r: exit code %d, out %r" % (args[:3], rc, out))
+        if not err.startswith("korvanectl: ") or expected not in err or err.count("\n") != 1:
+            fail("%r: message %r lacks %r" % (args[:3], err, expected))
+    if lpstat_devices(server) != before or os.path.exists(pwned):
+        fail("bad input added a queue or reached a shell")
+
+    # A URI: a driverless queue named "Printer" (no model known).
+    rc, out, err = run(["add", uri, "--json"])
+    if rc != 0:
+        fail("add URI: rc %d %s" % (rc, err))
+    driver = make_and_model(server, "Printer")
+    expected = {"added": True, "queue": "Printer", "uri": uri, "driverless": True, "driver": driver,
+                "found": None, "error": None}
+    if json.loads(out) != expected:
+        fail("add URI --json: %r, expected %r" % (out, expected))
+    devices = lpstat_devices(server)
+    if devices != dict(before, Printer=uri):
+        fail("after add URI lpstat -v says %r" % devices)
+    # The scheduler made the driver from the printer's answer.
+    if ppd_nickname(bed, "Printer") != driver or not driver.endswith(" - IPP Everywhere"):
+        fail("the queue's PPD is %r, lpoptions says %r" % (ppd_nickname(bed, "Printer"), driver))
+
+    # An address: asked, what answered printed, then added after its model.
+    rc, out, err = run(["add", "127.0.0.1"])
+    driver = make_and_model(server, "Acme_Laser_100") if rc == 0 else ""
+    if rc != 0 or out.splitlines() != [
+            "Found at 127.0.0.1: Acme Laser 100 (IPP Everywhere (driverless)) " + uri,
+            'Added queue "Acme_Laser_100" for %s: driverless (%s)' % (uri, driver)]:
+        fail("add 127.0.0.1: rc %d out %r err %r" % (rc, out, err))
+    if ppd_nickname(bed, "Acme_Laser_100") != driver or not driver.endswith(" - IPP Everywhere"):
+        fail("Acme_Laser_100's PPD %r" % ppd_nickname(bed, "Acme_Laser_100"))
+
+    # A name given, by host name.
+    rc, out, err = run(["add", "localhost", "--name", "front-desk", "--json"])
+    expected = {"added": True, "queue": "front-desk", "uri": uri, "driverless": True,
+                "driver": make_and_model(server, "front-desk") if rc == 0 else None,
+                "found": BED_PRINTER, "error": None}
+    if rc != 0 or json.loads(out) != expected:
+        fail("add localhost --name front-desk: rc %d %r err %r" % (rc, out, err))
+    added = dict(before, Printer=uri, Acme_Laser_100=uri)
+    added["front-desk"] = uri
+    if lpstat_devices(server) != added:
+        fail("after --name lpstat -v says %r" % lpstat_devices(server))
+
+    # A name that is taken (CUPS ignores case): refused, nothing added.
+    rc, out, err = run(["add", "127.0.0.1", "--name=FRONT-desk", "--json"])
+    expected = {"added": False, "queue": None, "uri": uri, "driverless": True, "driver": None,
+                "found": BED_PRINTER, "error": "name-taken"}
+    if rc != 2 or json.loads(out) != expected or \
+            'a queue named "FRONT-desk" exists already; choose another --name' not in err:
+        fail("add with a taken name: rc %d %r err %r" % (rc, out, err))
+
+    # Nothing there, a name that does not resolve, a raw port without a
+    # known model, an IPP URI the scheduler cannot reach: exit 1, no queue.
+    failures = [
+        (["add", "10.203.255.1", "--json"], "nothing-found", None, False,
+         "no printer answered at 10.203.255.1 (IPP on port 631, IPPS, SNMP)"),
+        (["add", "no-such-printer.invalid", "--json"], "unknown-host", None, False,
+         'the name "no-such-printer.invalid" does not resolve'),
+        (["add", "socket://127.0.0.1:9100", "--json"], "no-driver", "socket://127.0.0.1:9100", False,
+         "no installed driver fits a printer of unknown model"),
+        (["add", "ipp://127.0.0.1:9/ipp/print", "--json"], "unreachable", "ipp://127.0.0.1:9/ipp/print", True,
+         "the print scheduler could not reach the printer at ipp://127.0.0.1:9/ipp/print"),
+    ]
+    for args, error, tried, driverless, message in failures:
+        rc, out, err = run(args)
+        expected = {"added": False, "queue": None, "uri": tried, "driverless": driverless, "driver": None,
+                    "found": None, "error": error}
+        if rc != 1 or json.loads(out) != expected or message not in err:
+            fail("%r: rc %d %r err %r" % (args[1], rc, out, err))
+    if lpstat_devices(server) != added:
+        fail("a failed add left queues: %r" % lpstat_devices(server))
+    rc, out, err = run(["add", "10.203.255.1"])
+    if rc != 1 or out:
+        fail("add 10.203.255.1 text: rc %d out %r" % (rc, out))
+
+
+def add_lan():
+    """Inside the scan namespace of a LAN bed with profiles/korvanectl.lan:
+    printers that answer SNMP only; CUPS_SERVER is a scheduler of this
+    test's own."""
+    server = os.environ["CUPS_SERVER"]
+    before = lpstat_devices(server)
+    fuji = "FUJI_XEROX_DocuPrint_CM305_df"
+    # A model an installed driver fits: a queue on the raw port with it.
+    rc, out, err = run(["add", "10.203.9.20"])
+    if rc != 0 or out.splitlines() != [
+            "Found at 10.203.9.20: FUJI XEROX DocuPrint CM305 df (answers SNMP only; raw port 9100) "
+            "socket://10.203.9.20:9100",
+            'Added queue "%s" for socket://10.203.9.20:9100: with the driver "Fuji Xerox DocuPrint CM305 df PDF"'
+            % fuji]:
+        fail("add 10.203.9.20: rc %d out %r err %r" % (rc, out, err))
+    if make_and_model(server, fuji) != "Fuji Xerox DocuPrint CM305 df PDF":
+        fail("%s has the driver %r" % (fuji, make_and_model(server, fuji)))
+    added = dict(before)
+    added[fuji] = "socket://10.203.9.20:9100"
+    if lpstat_devices(server) != added:
+        fail("after add 10.203.9.20 lpstat -v says %r" % lpstat_devices(server))
+    # A model no installed driver fits: what answered, exit 1, nothing added.
+    rc, out, err = run(["add", "10.203.9.21", "--name", "hp-colour", "--json"])
+    found = {"address": "10.203.9.21", "uri": "socket://10.203.9.21:9100", "ipp": False, "driverless": False,
+             "makeAndModel": "Hewlett-Packard HP Color LaserJet CP2025dn",
+             "deviceId": "MFG:Hewlett-Packard;CMD:PJL,PCL;MDL:HP Color LaserJet CP2025dn;CLS:PRINTER;"}
+    expected = {"added": False, "queue": None, "uri": "socket://10.203.9.21:9100", "driverless": False,
+                "driver": None, "found": found, "error": "no-driver"}
+    if rc != 1 or json.loads(out) != expected or \
+            'no installed driver fits "Hewlett-Packard HP Color LaserJet CP2025dn"' not in err:
+        fail("add 10.203.9.21: rc %d %r err %r" % (rc, out, err))
+    # A host that is no printer.
+    rc, out, err = run(["add", "10.203.9.30", "--json"])
+    expected = {"added": False, "queue": None, "uri": None, "driverless": False, "driver": None, "found": None,
+                "error": "nothing-found"}
+    if rc != 1 or json.loads(out) != expected:
+        fail("add 10.203.9.30: rc %d %r" % (rc, out))
+    if lpstat_devices(server) != added:
+        fail("a failed add changed the queues: %r" % lpstat_devices(server))
+
+
+def add_refused():
+    """A scheduler that refuses every administrative request (the strict
+    bed): the add is tried once more through pkexec with lpadmin, as an
+    argument vector; pkexec refusing (no agent, not authorised) is exit code
+    3 with what to do, and nothing is added."""
+    server = os.environ["CUPS_SERVER"]
+    uri = "ipp://10.203.7.40:8631/ipp/print"
+    before = lpstat_devices(server)
+    with tempfile.TemporaryDirectory() as fake:
+        with open(os.path.join(fake, "pkexec"), "w") as f:
+            f.write('#!/bin/sh\nfor a in "$@"; do printf "%%s\\n" "$a"; done > %s/args\nexit 127\n' % fake)
+        os.chmod(os.path.join(fake, "pkexec"), 0o755)
+        env = dict(os.environ, PATH=fake + ":" + os.environ["PATH"])
+        rc, out, err = run(["add", uri, "--name", "desk-2", "--json"], env)
+        expected = {"added": False, "queue": None, "uri": uri, "driverless": True, "driver": None, "found": None,
+                    "error": "refused"}
+        if rc != 3 or json.loads(out) != expected or \
+                "run as root (sudo korvanectl add ...) or as a member of the lpadmin group" not in err:
+            fail("refused add: rc %d %r err %r" % (rc, out, err))
+        with open(os.path.join(fake, "args")) as f:
+            argv = f.read().splitlines()
+        if not argv or not argv[0].endswith("/lpadmin") or \
+                argv[1:] != ["-h", server, "-p", "desk-2", "-E", "-v", uri, "-m", "everywhere"]:
+            fail("pkexec ran %r" % argv)
+    if lpstat_devices(server) != before:
+        fail("the refused add left a queue")
+
+
+# tests/testbeds/lan/profiles/routed20.lan: the printers that answer at once.
+ROUTED_PRINTERS = {
+    "10.203.32.20": ("Hewlett-Packard", "HP LaserJet M507"),
+    "10.203.36.40": ("Brother", "MFC-L8900CDW series"),
+    "10.203.44.7": ("EPSON", "WF-C5790 Series"),
+    "10.203.33.9": ("RICOH", "IM C3000"),
+    "10.203.47.200": ("Canon", "iR-ADV C3720"),
+    "10.203.41.77": ("KYOCERA", "TASKalfa 2553ci"),
+}
+
+
+class PtyRun:
+    """korvanectl with its standard output and error on terminals of their
+    own, as in an interactive shell (so it shows its progress line)."""
+
+    def __init__(self, args):
+        import pty
+        self.out_master, out_slave = pty.openpty()
+        self.err_master, err_slave = pty.openpty()
+        self.process = subprocess.Popen([ctl] + args, stdin=subprocess.DEVNULL, stdout=out_slave,
+                                        stderr=err_slave)
+        os.close(out_slave)
+        os.close(err_slave)
+        self.out = b""
+        self.err = b""
+
+    def read_until(self, stream, needle, seconds):
+        """Reads from "out" or "err" until needle arrives (or the program
+        ends); whether it came."""
+        import select
+        deadline = time.monotonic() + seconds
+        fd = self.out_master if stream == "out" else self.err_master
+        while needle not in getattr(self, stream) and time.monotonic() < deadline:
+            ready, _, _ = select.select([self.out_master, self.err_master], [], [], 0.5)
+            for r in ready:
+                try:
+                    chunk = os.read(r, 65536)
+                except OSError:  # the other end closed
+                    chunk = b""
+                if r == self.out_master:
+                    self.out += chunk
+                else:
+                    self.err += chunk
+                if not chunk and r == fd:
+                    return needle in getattr(self, stream)
+        return needle in getattr(self, stream)
+
+    def finish(self, seconds):
+        """Reads both to their end and waits; the exit code."""
+        deadline = time.monotonic() + seconds
+        open_fds = [self.out_master, self.err_master]
+        import select
+        while open_fds and time.monotonic() < deadline:
+            ready, _, _ = select.select(open_fds, [], [], 0.5)
+            for r in ready:
+                try:
+                    chunk = os.read(r, 65536)
+                except OSError:
+                    chunk = b""
+                if not chunk:
+                    open_fds.remove(r)
+                elif r == self.out_master:
+                    self.out += chunk
+                else:
+                    self.err += chunk
+        code = self.process.wait(timeout=max(1, deadline - time.monotonic()))
+        os.close(self.out_master)
+        os.close(self.err_master)
+        return code
+
+    def kill(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+
+
+def search_interrupt():
+    """Inside the routed LAN bed's scan namespace: its sweep takes seconds,
+    the first printers answer after it, one agent answers 4 s later still."""
+    import signal
+    # --json: Ctrl+C once the progress line is up; one complete document.
+    run_ = PtyRun(["search", "--network-only", "--json"])
+    try:
+        if not run_.read_until("err", b"Searching...", 120):
+            fail("no progress line on the terminal: %r" % run_.err)
+        run_.process.send_signal(signal.SIGINT)
+        rc = run_.finish(120)
+    finally:
+        run_.kill()
+    out = run_.out.decode().replace("\r\n", "\n")
+    err = run_.err.decode()
+    document = json.loads(out)
+    if sorted(document) != ["interrupted", "network", "usb", "usbDevices"]:
+        fail("interrupted --json keys %s" % sorted(document))
+    if document["interrupted"] is not True or document["usb"] or document["usbDevices"]:
+        fail("interrupted --json: %r" % out)
+    for printer in document["network"]:
+        if (printer["mfg"], printer["mdl"]) != ROUTED_PRINTERS.get(printer["ip"]):
+            fail("interrupted --json holds %r" % printer)
+    if len({p["ip"] for p in document["network"]}) != len(document["network"]):
+        fail("a printer twice: %r" % out)
+    if rc != (0 if document["network"] else 1):
+        fail("interrupted --json: exit code %d with %d printers" % (rc, len(document["network"])))
+    if err.rfind("\r\x1b[K") < err.rfind("Searching..."):
+        fail("the progress line was left on the terminal: %r" % err[-200:])
+
+    # Text: Ctrl+C after the first printer; it and whatever came with it are
+    # printed, then the count, exit code 0.
+    run_ = PtyRun(["search", "--network-only"])
+    try:
+        if not run_.read_until("out", b"\n", 120):
+            fail("no printer reported: %r" % run_.out)
+        run_.process.send_signal(signal.SIGINT)
+        rc = run_.finish(120)
+    finally:
+        run_.kill()
+    lines = run_.out.decode().replace("\r\n", "\n").splitlines()
+    err = run_.err.decode()
+    expected = {("network  %s  %s  %s" % (ip, mfg, mdl)) for ip, (mfg, mdl) in ROUTED_PRINTERS.items()}
+    if rc != 0 or not lines[:-1] or not set(lines[:-1]) <= expected or len(set(lines[:-1])) != len(lines) - 1 \
+            or lines[-1] != "%d printer(s) found." % (len(lines) - 1):
+        fail("interrupted text search: rc %d %r" % (rc, lines))
+    if "korvanectl: the search was interrupted; these are the printers found until then" not in err:
+        fail("no word of the interruption: %r" % err[-300:])
+
+
+def search_usb2():
+    """Under umockdev-run with usb2-only-printer.umockdev: a Samsung printer
+    whose printer interface a libusb driver holds (only the second USB pass
+    reports it), a serial adapter (a driver of its own, no printer interface:
+    left out) and a Brother printer without a driver (the first pass reports
+    it; the second does not repeat it)."""
+    rc, out, err = run(["search", "--usb-only", "--json"])
+    document = json.loads(out)
+    if rc != 0 or document["network"] or document["interrupted"]:
+        fail("search --usb-only: rc %d %r" % (rc, out))
+    if [(p["hardwareids"][0], p["searchMethod"], p["deviceDesc"]) for p in document["usb"]] != \
+            [("USB\\VID_04F9&PID_0042", 3, "HL-2030 series")]:
+        fail("first pass: %r" % document["usb"])
+    expected = [{"name": "M2020 Series", "maker": "Samsung Electronics Co., Ltd.", "vidPid": "04E8:3301",
+                 "hasDriver": True, "isPrinter": True, "services": ["usbccgp", "usbfs"],
+                 "ids": ["USB\\VID_04E8&PID_3301&REV_0100", "USB\\VID_04E8&PID_3301\\ZF44B8KG123456"]}]
+    if document["usbDevices"] != expected:
+        fail("usbDevices %r, expected %r" % (document["usbDevices"], expected))
+    rc, out, err = run(["search", "--usb-only"])
+    if rc != 0 or out.splitlines() != [
+            "usb      -  HL-2030 series  USB\\VID_04F9&PID_0042",
+            "usb-dev  Samsung Electronics Co., Ltd.  M2020 Series  04E8:3301  driver usbccgp,usbfs",
+            "2 printer(s) found."]:
+        fail("search --usb-only text: rc %d %r" % (rc, out))
+
+
 {"usage": usage, "printers": printers, "check": check, "hardware": hardware,
  "search-network": search_network, "search-usb": search_usb,
- "repair": repair, "watch": watch}[case]()
+ "repair": repair, "watch": watch, "add": add, "add-lan": add_lan, "add-refused": add_refused,
+ "search-interrupt": search_interrupt,
+ "search-usb2": search_usb2}[case]()
 print("ok: " + case)

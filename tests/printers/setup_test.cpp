@@ -142,3 +142,36 @@ TEST(AddNetworkPrinter, APrinterTheSchedulerCannotReachLeavesNoQueue)
     EXPECT_FALSE(queueExists(QStringLiteral("Gone_Printer")));
     EXPECT_EQ(listingByName().keys(), before);
 }
+
+TEST(AddNetworkPrinter, TakesAChosenQueueName)
+{
+    const QString uri = printerUri();
+    ASSERT_FALSE(uri.isEmpty());
+    const QJsonObject added = addNetworkPrinter(uri, QStringLiteral("Acme Laser 100"), QString(),
+                                                QStringLiteral("front-desk"));
+    ASSERT_EQ(added.value(QStringLiteral("code")).toInt(-1), 0);
+    EXPECT_EQ(added.value(QStringLiteral("printerName")).toString(), QStringLiteral("front-desk"));
+    EXPECT_TRUE(queueExists(QStringLiteral("front-desk")));
+    const QString options = optionsOf(QStringLiteral("front-desk"));
+    EXPECT_TRUE(options.contains(QStringLiteral("device-uri=") + uri)) << qPrintable(options);
+    EXPECT_TRUE(options.contains(QStringLiteral("IPP Everywhere"))) << qPrintable(options);
+}
+
+TEST(AddNetworkPrinter, RefusesAChosenNameCupsWouldNotTakeOrThatIsTaken)
+{
+    const QString uri = printerUri();
+    ASSERT_FALSE(uri.isEmpty());
+    addQueue(QStringLiteral("back-office"));
+    const QStringList before = listingByName().keys();
+    const auto code = [&uri](const QString& name) {
+        return addNetworkPrinter(uri, QStringLiteral("Acme Laser 100"), QString(), name)
+            .value(QStringLiteral("code"))
+            .toInt(-1);
+    };
+    EXPECT_EQ(code(QStringLiteral("a b")), 1801);
+    EXPECT_EQ(code(QStringLiteral("x'; lpadmin -x laser")), 1801);
+    EXPECT_EQ(code(QString(128, QLatin1Char('n'))), 1801);
+    EXPECT_EQ(code(QStringLiteral("back-office")), 1802);
+    EXPECT_EQ(code(QStringLiteral("BACK-Office")), 1802);
+    EXPECT_EQ(listingByName().keys(), before);
+}

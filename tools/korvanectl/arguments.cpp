@@ -1,6 +1,8 @@
 #include "tools/korvanectl/arguments.h"
 
+#include "discovery/addressprobe.h"
 #include "printers/cupsconnection.h"
+#include "printers/printersetup.h"
 
 namespace korvanectl {
 
@@ -34,7 +36,41 @@ ParseResult fail(const QString& message)
     return result;
 }
 
+QString badQueueName(const QString& word)
+{
+    return QStringLiteral("\"%1\" cannot be a queue name (no blanks, quotes, slashes, '#', '?' or '\\', at most "
+                          "127 bytes)")
+        .arg(shown(word));
+}
+
+// The printer "add" is given: a URI the setup takes, or a host to ask.
+std::optional<QString> checkTarget(const QString& word, QString& error)
+{
+    if (isPrinterUri(word))
+        return word;
+    const int scheme = word.indexOf(QLatin1String("://"));
+    if (scheme >= 0) {
+        const QString name = word.left(scheme).toLower();
+        if (name == QLatin1String("ipp") || name == QLatin1String("ipps") || name == QLatin1String("socket"))
+            error = QStringLiteral("\"%1\" is not a printer URI korvanectl can use (like ipp://HOST:631/ipp/print "
+                                   "or socket://HOST:9100: no blanks, quotes or user names)")
+                        .arg(shown(word));
+        else
+            error = QStringLiteral("\"add\" takes ipp://, ipps:// or socket:// URIs, not \"%1\"").arg(shown(word));
+        return std::nullopt;
+    }
+    if (discovery::isValidPrinterHost(word))
+        return word;
+    error = QStringLiteral("\"%1\" is neither a printer URI nor a host name or IPv4 address").arg(shown(word));
+    return std::nullopt;
+}
+
 } // namespace
+
+bool isPrinterUri(const QString& text)
+{
+    return PrinterAPI::isValidIppPrinterUri(text) || PrinterAPI::isValidSocketPrinterUri(text);
+}
 
 ParseResult parseArguments(const QStringList& words)
 {
@@ -62,7 +98,7 @@ ParseResult parseArguments(const QStringList& words)
         return { arguments, {} };
     }
     static const QStringList commands = { QStringLiteral("printers"), QStringLiteral("hardware"),
-        QStringLiteral("check"), QStringLiteral("search"), QStringLiteral("repair") };
+        QStringLiteral("check"), QStringLiteral("search"), QStringLiteral("repair"), QStringLiteral("add") };
     if (!commands.contains(first))
         return fail(QStringLiteral("unknown command \"%1\"").arg(shown(first)));
     arguments.command = first;
@@ -112,6 +148,27 @@ ParseResult parseArguments(const QStringList& words)
                                            "or '\\', at most 127 bytes)")
                                 .arg(shown(word)));
             arguments.queue = word;
+        } else if (first == QLatin1String("add")
+            && (word == QLatin1String("--name") || word.startsWith(QLatin1String("--name=")))) {
+            QString value;
+            if (word == QLatin1String("--name")) {
+                if (i + 1 >= words.size())
+                    return fail(QStringLiteral("--name needs a queue name"));
+                value = words.at(++i);
+            } else {
+                value = word.mid(int(sizeof("--name=")) - 1);
+            }
+            if (!arguments.name.isEmpty())
+                return fail(QStringLiteral("--name is given twice"));
+            if (!PrinterAPI::cups::isValidPrinterName(value))
+                return fail(badQueueName(value));
+            arguments.name = value;
+        } else if (first == QLatin1String("add") && arguments.target.isEmpty() && !word.startsWith(QLatin1Char('-'))) {
+            QString error;
+            const std::optional<QString> target = checkTarget(word, error);
+            if (!target)
+                return fail(error);
+            arguments.target = *target;
         } else if (word.startsWith(QLatin1Char('-'))) {
             return fail(QStringLiteral("\"%1\" does not take the option \"%2\"").arg(first, shown(word)));
         } else if (first == QLatin1String("printers") && arguments.queue.isEmpty()) {
@@ -128,6 +185,8 @@ ParseResult parseArguments(const QStringList& words)
         return fail(QStringLiteral("\"--watch\" reports every queue; leave out the queue name"));
     if (first == QLatin1String("repair") && arguments.repair.isEmpty())
         return fail(QStringLiteral("\"repair\" needs what to repair: spooler, firewall, queues, font or all"));
+    if (first == QLatin1String("add") && arguments.target.isEmpty())
+        return fail(QStringLiteral("\"add\" needs the printer: an ipp://, ipps:// or socket:// URI, or its address"));
     if (first == QLatin1String("repair") && arguments.json)
         return fail(QStringLiteral("\"repair\" does not take the option \"--json\""));
     return { arguments, {} };

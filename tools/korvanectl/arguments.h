@@ -10,7 +10,7 @@
 namespace korvanectl {
 
 struct Arguments {
-    QString command; // "printers", "hardware", "check", "search", "repair", "help", "version"
+    QString command; // "printers", "hardware", "check", "search", "repair", "add", "help", "version"
     bool json = false;
     bool watch = false; // printers: report changes until interrupted
     QString queue; // printers: only this queue, "" for all
@@ -18,6 +18,8 @@ struct Arguments {
     int timeoutSeconds = 0; // search: stop after this long, 0 for no limit
     QString repair; // repair: "spooler", "firewall", "queues", "font" or "all"
     bool yes = false; // repair: cancel jobs without asking
+    QString target; // add: an ipp://, ipps:// or socket:// URI, or a host name or IPv4 address
+    QString name; // add: the queue name chosen with --name, "" to make one from the model
 };
 
 struct ParseResult {
@@ -27,6 +29,10 @@ struct ParseResult {
 
 // The words after the program name.
 ParseResult parseArguments(const QStringList& words);
+
+// Whether the text is a printer URI "add" takes: ipp://, ipps:// or socket://
+// as the window's setup accepts them.
+bool isPrinterUri(const QString& text);
 
 // The longest word accepted (a queue name is at most 127 bytes in CUPS).
 constexpr int kMaxWordLength = 256;

@@ -10,5 +10,6 @@ int runHardware(const Arguments& arguments);
 int runCheck(const Arguments& arguments);
 int runSearch(const Arguments& arguments);
 int runRepair(const Arguments& arguments);
+int runAdd(const Arguments& arguments);
 
 } // namespace korvanectl

@@ -26,6 +26,14 @@ const char kUsage[] = "usage: korvanectl COMMAND [OPTIONS]\n"
                       "  repair spooler|firewall|queues [QUEUE]|font|all [--yes]\n"
                       "                             the repairs; cancelling jobs asks first unless\n"
                       "                             --yes is given\n"
+                      "  add URI|ADDRESS [--name N] [--json]\n"
+                      "                             add a network printer as a queue: an ipp://,\n"
+                      "                             ipps:// or socket:// URI as it is, an address\n"
+                      "                             after asking the printer (IPP, IPPS, SNMP);\n"
+                      "                             driverless when it speaks IPP, else the installed\n"
+                      "                             driver that fits; exit code 0 added, 1 nothing\n"
+                      "                             found or no driver fits, 2 bad input, 3 refused\n"
+                      "                             or the scheduler failed\n"
                       "  --help                     this text\n"
                       "  --version                  the version\n"
                       "\n"
@@ -64,5 +72,7 @@ int main(int argc, char* argv[])
         return korvanectl::runRepair(arguments);
     if (arguments.command == QLatin1String("search"))
         return korvanectl::runSearch(arguments);
+    if (arguments.command == QLatin1String("add"))
+        return korvanectl::runAdd(arguments);
     return korvanectl::runCheck(arguments);
 }

@@ -6,17 +6,15 @@
 #include "tools/korvanectl/commands.h"
 #include "tools/korvanectl/output.h"
 
+#include "sysutil/terminationsignals.h"
 #include "webui/windowmessage.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
-#include <csignal>
-#include <fcntl.h>
 #include <optional>
 #include <unistd.h>
 #include <utility>
@@ -121,14 +119,6 @@ void printTable(const QJsonArray& printers)
 // The handle the change monitor posts to; no real window has it.
 constexpr webui::WindowHandle kWatchHandle = 0x6b766374; // "kvct"
 
-int signalPipe[2] = { -1, -1 };
-
-void onSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = write(signalPipe[1], &byte, 1);
-}
-
 QJsonObject changeObject(const PrinterAPI::PrinterChange& change)
 {
     QJsonArray changes;
@@ -211,17 +201,11 @@ private:
 // error: changes from then on are reported.
 int watchPrinters(const Arguments& arguments)
 {
-    if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    // A second Ctrl+C while the monitor stops ends the process at once.
+    if (!sysutil::onTerminationSignals([](int) { QCoreApplication::quit(); })) {
         printError(QStringLiteral("cannot watch: no pipe for signals"));
         return 1;
     }
-    struct sigaction action = {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, [] { QCoreApplication::quit(); });
 
     ChangePrinter printer(arguments.json);
     webui::WindowRegistry::instance().add(kWatchHandle, &printer);

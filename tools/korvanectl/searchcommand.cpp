@@ -7,19 +7,25 @@
 #include "discovery/netprinterinfo.h"
 #include "discovery/printersearcherthread.h"
 #include "discovery/usbprinterinfo.h"
+#include "discovery/usbreport.h"
 #include "repair/firewallstate.h"
+#include "sysutil/terminationsignals.h"
 #include "sysutil/textconv.h"
 #include "tools/korvanectl/commands.h"
 #include "tools/korvanectl/output.h"
+#include "tools/korvanectl/usbdevices.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPointer>
+#include <QSet>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <unistd.h>
 
 namespace korvanectl {
@@ -110,12 +116,51 @@ int runSearch(const Arguments& arguments)
             }
         },
         Qt::QueuedConnection);
+    // The second USB pass: the devices the page would list that the first
+    // pass did not report (filed under the same keys as the page files them).
+    QJsonArray usbDevices;
+    QSet<QString> usbKeys;
+    QObject::connect(
+        thread.get(), &PrinterSearcherThread::usb1, &context,
+        [&](std::vector<USBPrinterInfo> printers) {
+            for (const USBPrinterInfo& printer : printers)
+                usbKeys.insert(usbRecordKey(printer));
+        },
+        Qt::QueuedConnection);
     QObject::connect(
         thread.get(), &PrinterSearcherThread::usb2, &context,
-        [](const DeviceTree* tree, std::vector<DeviceItem*>* items) {
-            // Ours from here on; the USB printers came with usb1.
-            delete items;
-            delete tree;
+        [&](const DeviceTree* tree, std::vector<DeviceItem*>* items) {
+            // Both are ours from here on.
+            std::unique_ptr<const DeviceTree> ownedTree(tree);
+            std::unique_ptr<std::vector<DeviceItem*>> ownedItems(items);
+            if (!items)
+                return;
+            const QStringList filter = defaultUsbServiceFilter();
+            for (DeviceItem* item : *items) {
+                const std::optional<QJsonArray> nodes = usbDeviceReport(item, filter);
+                if (!nodes)
+                    continue;
+                const std::optional<QJsonObject> entry = usbDeviceEntry(*nodes);
+                const QString key = usbDeviceKey(*nodes);
+                if (!entry || usbKeys.contains(key))
+                    continue;
+                usbKeys.insert(key);
+                usbDevices.append(*entry);
+                if (arguments.json)
+                    continue;
+                progress.clear();
+                const QString maker = entry->value(QStringLiteral("maker")).toString();
+                const QString pair = entry->value(QStringLiteral("vidPid")).toString();
+                QStringList services;
+                for (const QJsonValue& service : entry->value(QStringLiteral("services")).toArray())
+                    services << service.toString();
+                printLine(QStringLiteral("usb-dev  %1  %2  %3  %4")
+                              .arg(terminalSafe(maker.isEmpty() ? QStringLiteral("-") : maker),
+                                  terminalSafe(entry->value(QStringLiteral("name")).toString()),
+                                  pair.isEmpty() ? QStringLiteral("-") : pair,
+                                  services.isEmpty() ? QStringLiteral("no driver")
+                                                     : QStringLiteral("driver ") + terminalSafe(services.join(','))));
+            }
         },
         Qt::QueuedConnection);
     QObject::connect(
@@ -137,6 +182,16 @@ int runSearch(const Arguments& arguments)
     QObject::connect(
         thread.get(), &PrinterSearcherThread::finish, &context, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
     bool timedOut = false;
+    // Ctrl+C or SIGTERM: the search stops at its next check and what it found
+    // so far is printed; a second one ends the process at once. (The
+    // reaction stays installed after this function: it holds nothing of it.)
+    const auto interrupted = std::make_shared<bool>(false);
+    QPointer<PrinterSearcherThread> searching(thread.get());
+    sysutil::onTerminationSignals([interrupted, searching](int) {
+        *interrupted = true;
+        if (searching)
+            searching->requestInterrupt();
+    });
     QTimer limit;
     limit.setSingleShot(true);
     QObject::connect(&limit, &QTimer::timeout, &context, [&] {
@@ -154,14 +209,17 @@ int runSearch(const Arguments& arguments)
     thread->wait();
     // Reports queued before finish have been delivered; nothing comes after.
     progress.clear();
-    const int found = usb.size() + network.size();
+    const int found = usb.size() + network.size() + usbDevices.size();
     if (arguments.json) {
         QJsonObject document;
         document.insert(QStringLiteral("usb"), usb);
         document.insert(QStringLiteral("network"), network);
-        document.insert(QStringLiteral("interrupted"), timedOut);
+        document.insert(QStringLiteral("usbDevices"), usbDevices);
+        document.insert(QStringLiteral("interrupted"), timedOut || *interrupted);
         printJson(document);
     } else {
+        if (*interrupted)
+            printError(QStringLiteral("the search was interrupted; these are the printers found until then"));
         printLine(
             found == 0 ? QStringLiteral("No printers found.") : QStringLiteral("%1 printer(s) found.").arg(found));
     }
