@@ -67,7 +67,12 @@ public:
 
 private:
     HttpPtr m_http;
+    int m_waitMs;
 };
+
+// What the scheduler said to the last send() of this thread (its
+// status-message, else the status), or why no answer came.
+const char* lastReplyText();
 
 // A new request with the operation attributes every request carries.
 IppPtr newRequest(ipp_op_t operation);
