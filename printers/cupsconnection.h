@@ -57,7 +57,10 @@ public:
     // (cupsPrintFile2, cupsAdmin*), with a fresh count of password prompts.
     http_t* httpForCall();
 
-    // Sends the request (taking it) to the resource and waits for the answer.
+    // Sends the request (taking it) to the resource and waits for the answer,
+    // authenticating and retrying as cupsDoRequest does, but reading the
+    // answer in blocks rather than value by value. Anything after the IPP
+    // message (a document, a PPD) is dropped.
     Reply send(IppPtr request, const char* resource = "/");
 
     // The scheduler as CUPS names it: a host or a socket path.
