@@ -57,7 +57,10 @@ public:
     // (cupsPrintFile2, cupsAdmin*), with a fresh count of password prompts.
     http_t* httpForCall();
 
-    // Sends the request (taking it) to the resource and waits for the answer.
+    // Sends the request (taking it) to the resource and waits for the answer,
+    // authenticating and retrying as cupsDoRequest does, but reading the
+    // answer in blocks rather than value by value. Anything after the IPP
+    // message (a document, a PPD) is dropped.
     Reply send(IppPtr request, const char* resource = "/");
 
     // The scheduler as CUPS names it: a host or a socket path.
@@ -67,7 +70,12 @@ public:
 
 private:
     HttpPtr m_http;
+    int m_waitMs;
 };
+
+// What the scheduler said to the last send() of this thread (its
+// status-message, else the status), or why no answer came.
+const char* lastReplyText();
 
 // A new request with the operation attributes every request carries.
 IppPtr newRequest(ipp_op_t operation);

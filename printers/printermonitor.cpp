@@ -292,7 +292,7 @@ private:
             if (outcome == Outcome::Refused && m_method != Method::Unsubscribed)
                 qInfo("printers: the scheduler grants no subscription (%s); reading every queue every %d ms "
                       "and asking again every %lld s",
-                      cupsLastErrorString(), kUnsubscribedReadMs, kResubscribeAfterMs / 1000);
+                      cups::lastReplyText(), kUnsubscribedReadMs, kResubscribeAfterMs / 1000);
             setMethod(Method::Unsubscribed);
             return outcome;
         }

@@ -300,8 +300,7 @@ QJsonObject addNetworkPrinter(const QString& uri, const QString& makeAndModel, c
         code = runCupsToolAsAdmin(QStringLiteral("lpadmin"), {QStringLiteral("-p"), name, QStringLiteral("-E"),
                                                               QStringLiteral("-v"), uri, QStringLiteral("-m"), model});
     } else if (!reply.ok()) {
-        qInfo("printers: adding %s failed: %s", qPrintable(name),
-              reply.response ? ippErrorString(reply.status) : cupsLastErrorString());
+        qInfo("printers: adding %s failed: %s", qPrintable(name), cups::lastReplyText());
     }
     // (After lpadmin through pkexec this connection could not remove it anyway.)
     if (reply.ok() && driverless && !becameDriverless(connection, name)) {

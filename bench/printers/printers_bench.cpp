@@ -9,6 +9,10 @@
 //
 //   printers_bench [runs] [idle-seconds]
 //
+// Listing of 500 queues, 2026-12-08, 15 runs on the 2-core development
+// machine: 41.6 ms in process against lpstat's 243.3 ms in the same run
+// (172.6 ms against 216.4 ms before answers were read in blocks).
+//
 // Run by hand, as root: it starts a private system bus and a private
 // scheduler whose D-Bus notifier uses that bus (the test beds), in a
 // temporary folder, and stops both at the end. Nothing touches the machine's
