@@ -249,11 +249,13 @@ QString queueNameFor(const QString& makeAndModel, const QStringList& existingNam
     return candidate;
 }
 
-QJsonObject addNetworkPrinter(const QString& uri, const QString& makeAndModel, const QString& deviceId)
+namespace {
+
+// A new queue for the device URI: driverless (the scheduler asks the IPP
+// printer at the URI) or with the installed driver that fits the device id
+// and make and model. The URI has been checked.
+QJsonObject addQueue(const QString& uri, const QString& makeAndModel, const QString& deviceId, bool driverless)
 {
-    const bool driverless = isValidIppPrinterUri(uri);
-    if (!driverless && !isValidSocketPrinterUri(uri))
-        return result(win32::kInvalidParameter);
     const QString description = makeAndModel.left(kMaxMakeAndModelChars);
     cups::SpoolerConnection connection;
     if (!connection.isOpen())
@@ -306,6 +308,37 @@ QJsonObject addNetworkPrinter(const QString& uri, const QString& makeAndModel, c
     if (code == win32::kSuccess)
         PrinterMonitor::instance().refreshSoon();
     return result(code, name);
+}
+
+}  // namespace
+
+QJsonObject addNetworkPrinter(const QString& uri, const QString& makeAndModel, const QString& deviceId)
+{
+    const bool driverless = isValidIppPrinterUri(uri);
+    if (!driverless && !isValidSocketPrinterUri(uri))
+        return result(win32::kInvalidParameter);
+    return addQueue(uri, makeAndModel, deviceId, driverless);
+}
+
+bool isValidUsbDeviceUri(const QString& uri)
+{
+    static const QString kScheme = QStringLiteral("usb://");
+    if (uri.size() <= kScheme.size() || uri.size() > kMaxUriBytes || !uri.startsWith(kScheme))
+        return false;
+    for (const QChar c : uri) {
+        const ushort u = c.unicode();
+        if (u <= 0x20 || u >= 0x7F || u == '"' || u == '\'' || u == '\\' || u == '<' || u == '>' || u == '`')
+            return false;
+    }
+    const QString path = uri.mid(kScheme.size()).section(QLatin1Char('?'), 0, 0);
+    return path.contains(QLatin1Char('/')) && !path.startsWith(QLatin1Char('/')) && !path.contains(QLatin1String(".."));
+}
+
+QJsonObject addUsbDeviceQueue(const QString& uri, const QString& makeAndModel, const QString& deviceId)
+{
+    if (!isValidUsbDeviceUri(uri))
+        return result(win32::kInvalidParameter);
+    return addQueue(uri, makeAndModel, deviceId, false);
 }
 
 }  // namespace PrinterAPI

@@ -25,6 +25,7 @@ TEST_F(MainWindowTest, EveryCommandIsBoundWithItsDeclaredCount)
         {"setUSBServiceFilter", 1}, {"cleanPrinterQueueOf", 1}, {"openInstallMonitor", 1},
         {"getManagerTool", 1},
         {"addNetworkPrinter", 3}, {"probeNetworkPrinter", 1},
+        {"addUsbPrinter", 2},
     };
     for (const auto& [name, count] : commands) {
         EXPECT_EQ(webui::BindingRegistry::instance().declaredCount(name), count) << name;
