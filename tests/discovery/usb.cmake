@@ -38,3 +38,17 @@ add_test(NAME discovery_usbsetup_ippusb_tests
 set_tests_properties(discovery_usbsetup_ippusb_tests PROPERTIES FIXTURES_REQUIRED ippprinter
   LABELS "cups;umockdev" TIMEOUT 120 RESOURCE_LOCK ippprinter_queues
   ENVIRONMENT "CUPS_SERVER=${usb_ipp_printer_bed}/cups/cups.sock;KORVANE_IPP_PRINTER_BED=${usb_ipp_printer_bed};KORVANE_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+
+# The same scheduler refusing administrative requests: the privileged retry.
+set(usb_strict_cups_bed ${CMAKE_BINARY_DIR}/testbeds/usb-cups-strict)
+add_test(NAME usb_cups_strict_up COMMAND env KORVANE_CUPS_BED_USB=${PROJECT_SOURCE_DIR}/tests/testbeds/cups/usb-devices
+         ${PROJECT_SOURCE_DIR}/tests/testbeds/cups/bed up ${usb_strict_cups_bed} strict)
+add_test(NAME usb_cups_strict_down COMMAND ${PROJECT_SOURCE_DIR}/tests/testbeds/cups/bed down ${usb_strict_cups_bed})
+set_tests_properties(usb_cups_strict_up PROPERTIES FIXTURES_SETUP usb_cups_strict LABELS "cups;umockdev" TIMEOUT 60)
+set_tests_properties(usb_cups_strict_down PROPERTIES FIXTURES_CLEANUP usb_cups_strict LABELS "cups;umockdev" TIMEOUT 60)
+korvane_test(discovery_usbsetup_refusal_tests
+  SOURCES usbsetup_refusal_test.cpp ../printers/printertestutil.cpp ../printers/printertestutil.h
+  LIBS korvane_discovery korvane_umockdevbed korvane_printers
+  LABELS "cups;umockdev"
+  FIXTURES usb_cups_strict
+  ENVIRONMENT "CUPS_SERVER=${usb_strict_cups_bed}/cups.sock" "HOME=${CMAKE_BINARY_DIR}/test-output/usb-strict-home")
