@@ -58,7 +58,7 @@ int code(const QJsonObject& result)
     return result.value(QStringLiteral("code")).toInt(-1);
 }
 
-class AddUsbPrinter : public ::testing::Test {
+class UsbPrinterSetup : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -90,7 +90,7 @@ protected:
 
 }  // namespace
 
-TEST_F(AddUsbPrinter, TheSerialNumberPicksTheRightOneOfTwoListedPrintersAndItPrints)
+TEST_F(UsbPrinterSetup, TheSerialNumberPicksTheRightOneOfTwoListedPrintersAndItPrints)
 {
     const QMap<QString, QString> before = deviceUris();
     const QJsonObject result = addUsbPrinter(QStringLiteral("USB\\VID_03F0&PID_1853"), QStringLiteral("PHB1234567"));
@@ -126,7 +126,7 @@ TEST_F(AddUsbPrinter, TheSerialNumberPicksTheRightOneOfTwoListedPrintersAndItPri
     EXPECT_EQ(output.readAll(), QByteArray("%!PS\n% korvane usb job\nshowpage\n"));
 }
 
-TEST_F(AddUsbPrinter, APrinterTheSchedulerDoesNotListIsNotFound)
+TEST_F(UsbPrinterSetup, APrinterTheSchedulerDoesNotListIsNotFound)
 {
     const QMap<QString, QString> before = deviceUris();
     // The Brother is plugged in but the usb backend does not list it.
@@ -134,7 +134,7 @@ TEST_F(AddUsbPrinter, APrinterTheSchedulerDoesNotListIsNotFound)
     EXPECT_EQ(deviceUris(), before);
 }
 
-TEST_F(AddUsbPrinter, AListedPrinterThatIsNotPluggedInIsNotFound)
+TEST_F(UsbPrinterSetup, AListedPrinterThatIsNotPluggedInIsNotFound)
 {
     const QMap<QString, QString> before = deviceUris();
     // The scheduler lists an M404 with this serial number; this machine has
@@ -144,7 +144,7 @@ TEST_F(AddUsbPrinter, AListedPrinterThatIsNotPluggedInIsNotFound)
     EXPECT_EQ(deviceUris(), before);
 }
 
-TEST_F(AddUsbPrinter, WithoutAnInstalledDriverNothingIsAdded)
+TEST_F(UsbPrinterSetup, WithoutAnInstalledDriverNothingIsAdded)
 {
     const QMap<QString, QString> before = deviceUris();
     const QJsonObject result =
@@ -154,7 +154,7 @@ TEST_F(AddUsbPrinter, WithoutAnInstalledDriverNothingIsAdded)
     EXPECT_EQ(deviceUris(), before);
 }
 
-TEST_F(AddUsbPrinter, ArgumentsThatAreNotValidAreRefusedWithoutAsking)
+TEST_F(UsbPrinterSetup, ArgumentsThatAreNotValidAreRefusedWithoutAsking)
 {
     const QMap<QString, QString> before = deviceUris();
     const char* const ids[] = {"", "USB\\VID_03F0", "USB\\VID_03F0&PID_18531", "usbprint\\HPLaserJet",
@@ -187,6 +187,21 @@ TEST(ChooseUsbDevice, BySerialNumberElseByAnOnlyMakeAndModel)
     EXPECT_EQ(chooseUsbDevice(devices, {QStringLiteral("C3")}, QStringLiteral("Evil"), QStringLiteral("Z")), -1)
         << "a URI with quotes is never handed on";
     EXPECT_EQ(chooseUsbDevice({}, {QStringLiteral("A1")}, QStringLiteral("HP"), QStringLiteral("X")), -1);
+}
+
+TEST(UsbDeviceUri, OnlyAPlainUsbUriIsHandedToTheScheduler)
+{
+    using PrinterAPI::isValidUsbDeviceUri;
+    EXPECT_TRUE(isValidUsbDeviceUri(QStringLiteral("usb://HP/LaserJet%20Pro%20M404-M405?serial=PHB1234567")));
+    EXPECT_TRUE(isValidUsbDeviceUri(QStringLiteral("usb://EPSON/ET-2810%20Series?serial=1&interface=1")));
+    EXPECT_FALSE(isValidUsbDeviceUri(QStringLiteral("usb://HP")));
+    EXPECT_FALSE(isValidUsbDeviceUri(QStringLiteral("usb:///x")));
+    EXPECT_FALSE(isValidUsbDeviceUri(QStringLiteral("usb://HP/../../etc/passwd")));
+    EXPECT_FALSE(isValidUsbDeviceUri(QStringLiteral("usb://HP/Laser Jet")));
+    EXPECT_FALSE(isValidUsbDeviceUri(QStringLiteral("usb://HP/X'; rm -rf /")));
+    EXPECT_FALSE(isValidUsbDeviceUri(QStringLiteral("file:///dev/usb/lp0")));
+    EXPECT_FALSE(isValidUsbDeviceUri(QStringLiteral("usb://HP/") + QString(1020, QLatin1Char('x'))));
+    EXPECT_FALSE(isValidUsbDeviceUri(QString::fromUtf8("usb://HP/Ã©")));
 }
 
 TEST(SameUsbPrinter, MakeModelAndSerialWhenBothSayOne)
