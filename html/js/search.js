@@ -95,7 +95,7 @@
 
   // Adds a found (or looked-up) network or USB printer; the answer goes to
   // the area, with a test page offered once it is added.
-  function addNetworkPrinter(item, area, after) {
+  function addFoundPrinter(item, area, after) {
     var usb = model.addUsbRequest(item);
     var request = usb ? null : model.addRequest(item);
     if (!usb && !request) return;
@@ -124,7 +124,7 @@
 
   function addButton(item, area, after) {
     return ui.needs(el('button', { type: 'button', 'data-action': 'add-printer', 'data-key': item.key, i18n: 'found.addThis',
-                                   onclick: function () { addNetworkPrinter(item, area, after); } }),
+                                   onclick: function () { addFoundPrinter(item, area, after); } }),
                     item.kind === 'net' ? 'addNetworkPrinter' : 'addUsbPrinter');
   }
 
