@@ -244,7 +244,8 @@ QJsonObject addUsbPrinter(const QString& hardwareId, const QString& serial)
         ++matches;
     }
     if (matches != 1) {
-        qInfo("usb: no single device %s%s present", qPrintable(hardwareId.left(64)), serial.isEmpty() ? "" : " with that serial");
+        qInfo("usb: no single device %04x:%04x%s present", unsigned(vendor), unsigned(product),
+              serial.isEmpty() ? "" : " with that serial");
         return codeOnly(win32::kFileNotFound);
     }
     const QString ieee1284 = source.ieee1284Id(device).left(kMaxText);
