@@ -9,6 +9,7 @@
 #include "devicetree/umockdevbed.h"
 
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 
 namespace e2e {
@@ -81,6 +82,17 @@ TEST_F(AddUsbPrinter, aFoundUsbPrinterIsAddedAndPrintsItsTestPage)
     EXPECT_TRUE(testsupport::waitFor([&] { return int(output.entryList(QDir::Files).size()) == before + 1; }, kPageWait));
     EXPECT_EQ(page(QStringLiteral("document.getElementById('search-notice').textContent")),
               QJsonValue(QStringLiteral("A test page was sent to %1.").arg(name)));
+    // The driver is a PostScript one: the backend got the page as PostScript.
+    const QStringList jobs = output.entryList(QDir::Files, QDir::Time);
+    ASSERT_FALSE(jobs.isEmpty());
+    QFile job(output.filePath(jobs.first()));
+    ASSERT_TRUE(job.open(QIODevice::ReadOnly));
+    EXPECT_EQ(job.read(14), QByteArray("%!PS-Adobe-3.0"));
+
+    // The printers panel learns of the queue from the change monitor.
+    showPanel(QStringLiteral("printers"));
+    EXPECT_TRUE(waitForPage(QStringLiteral("!!document.querySelector('article.printer[data-printer=%1]')")
+                                .arg(jsString(name))));
     cupsClient(Bed::Usb, QStringLiteral("lpadmin"), {QStringLiteral("-x"), name});
 }
 
