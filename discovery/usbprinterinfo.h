@@ -20,17 +20,20 @@ struct USBPrinterInfo {
     // The CUPS queues that name the device (its usb:// URI or serial): only
     // these make it installed; a bound kernel driver alone does not.
     QStringList queues;
+    // The device's USB serial number when it has a usable one (printable
+    // ASCII, at most 128 characters); "addUsbPrinter" names the device by it.
+    QString serial;
 };
 
 inline bool operator==(const USBPrinterInfo& a, const USBPrinterInfo& b)
 {
     return a.deviceClass == b.deviceClass && a.classGuid == b.classGuid && a.compatibleids == b.compatibleids &&
            a.hardwareids == b.hardwareids && a.deviceDesc == b.deviceDesc && a.friendlyName == b.friendlyName &&
-           a.mfg == b.mfg && a.searchMethod == b.searchMethod && a.queues == b.queues;
+           a.mfg == b.mfg && a.searchMethod == b.searchMethod && a.queues == b.queues && a.serial == b.serial;
 }
 
 // The record's JSON for the page: compact, keys sorted, empty lists kept;
-// "queues" only when a queue names the device.
+// "queues" only when a queue names the device, "serial" only when known.
 QString usbPrinterJson(const USBPrinterInfo& printer);
 
 Q_DECLARE_METATYPE(USBPrinterInfo)

@@ -46,6 +46,19 @@ QString makeModelId(const QString& make, const QString& model)
     return id;
 }
 
+// The serial number a record may carry: printable ASCII without blanks at
+// the ends, at most 128 characters; empty otherwise.
+QString usableSerial(const QString& serial)
+{
+    if (serial.isEmpty() || serial.size() > 128 || serial.trimmed() != serial)
+        return QString();
+    for (const QChar c : serial) {
+        if (c.unicode() < 0x20 || c.unicode() >= 0x7F)
+            return QString();
+    }
+    return serial;
+}
+
 class PrinterFacts {
 public:
     PrinterFacts(const SysfsDeviceSource& source, int device)
@@ -83,6 +96,7 @@ public:
         p.friendlyName = node.queues.empty() ? model : source.nodes()[std::size_t(node.queues.front())].queueName;
         for (const int queue : node.queues)
             p.queues << source.nodes()[std::size_t(queue)].queueName;
+        p.serial = usableSerial(node.serial);
         return p;
     }
 
@@ -250,6 +264,7 @@ std::vector<USBPrinterInfo> toRecords(UsbPopulation population, const std::vecto
         record.mfg = device.mfg;
         record.searchMethod = searchMethodFor(population);
         record.queues = device.queues;
+        record.serial = device.serial;
         records.push_back(std::move(record));
     }
     return records;

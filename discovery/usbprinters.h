@@ -44,6 +44,7 @@ struct UsbDeviceProperties {
     QString mfg;
     QString friendlyName;
     QStringList queues;  // the CUPS queues whose device URI names the device
+    QString serial;      // the USB serial number when usable (printers only)
 };
 
 std::vector<UsbDeviceProperties> readDeviceProperties(

@@ -33,6 +33,8 @@ QString usbPrinterJson(const USBPrinterInfo& printer)
     object.insert(QStringLiteral("searchMethod"), printer.searchMethod);
     if (!printer.queues.isEmpty())
         object.insert(QStringLiteral("queues"), toArray(printer.queues));
+    if (!printer.serial.isEmpty())
+        object.insert(QStringLiteral("serial"), printer.serial);
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 

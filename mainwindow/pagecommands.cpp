@@ -7,6 +7,7 @@
 #include "discovery/addressprobe.h"
 #include "discovery/installmonitor.h"
 #include "discovery/usbreport.h"
+#include "discovery/usbsetup.h"
 #include "i18n/international.h"
 #include "mainwindow/mainblkwindow.h"
 #include "mainwindow/workerthread.h"
@@ -111,6 +112,9 @@ void MainBlkWindow::bindPrinterCommands()
     });
     bindCommand(QStringLiteral("probeNetworkPrinter"), 1, [](const QJsonArray& args) {
         return QJsonValue(discovery::probeNetworkPrinter(textArg(args, 0)));
+    });
+    bindCommand(QStringLiteral("addUsbPrinter"), 2, [](const QJsonArray& args) {
+        return QJsonValue(discovery::addUsbPrinter(textArg(args, 0), textArg(args, 1)));
     });
     bindCommand(QStringLiteral("checkMMCExists"), 1,
                 [](const QJsonArray& args) { return QJsonValue(PrinterAPI::checkMMCExists(intArg(args, 0))); });

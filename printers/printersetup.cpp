@@ -249,14 +249,15 @@ QString queueNameFor(const QString& makeAndModel, const QStringList& existingNam
     return candidate;
 }
 
-QJsonObject addNetworkPrinter(const QString& uri, const QString& makeAndModel, const QString& deviceId,
-                              const QString& queueName)
+namespace {
+
+// A new queue for the device URI: driverless (the scheduler asks the IPP
+// printer at the URI) or with the installed driver that fits the device id
+// and make and model; named QUEUENAME, else after the make and model. The URI
+// and the name have been checked.
+QJsonObject addQueue(const QString& uri, const QString& makeAndModel, const QString& deviceId, bool driverless,
+                     const QString& queueName)
 {
-    const bool driverless = isValidIppPrinterUri(uri);
-    if (!driverless && !isValidSocketPrinterUri(uri))
-        return result(win32::kInvalidParameter);
-    if (!queueName.isEmpty() && !cups::isValidPrinterName(queueName))
-        return result(win32::kInvalidPrinterName);
     const QString description = makeAndModel.left(kMaxMakeAndModelChars);
     cups::SpoolerConnection connection;
     if (!connection.isOpen())
@@ -314,6 +315,40 @@ QJsonObject addNetworkPrinter(const QString& uri, const QString& makeAndModel, c
     if (code == win32::kSuccess)
         PrinterMonitor::instance().refreshSoon();
     return result(code, name);
+}
+
+}  // namespace
+
+QJsonObject addNetworkPrinter(const QString& uri, const QString& makeAndModel, const QString& deviceId,
+                              const QString& queueName)
+{
+    const bool driverless = isValidIppPrinterUri(uri);
+    if (!driverless && !isValidSocketPrinterUri(uri))
+        return result(win32::kInvalidParameter);
+    if (!queueName.isEmpty() && !cups::isValidPrinterName(queueName))
+        return result(win32::kInvalidPrinterName);
+    return addQueue(uri, makeAndModel, deviceId, driverless, queueName);
+}
+
+bool isValidUsbDeviceUri(const QString& uri)
+{
+    static const QString kScheme = QStringLiteral("usb://");
+    if (uri.size() <= kScheme.size() || uri.size() > kMaxUriBytes || !uri.startsWith(kScheme))
+        return false;
+    for (const QChar c : uri) {
+        const ushort u = c.unicode();
+        if (u <= 0x20 || u >= 0x7F || u == '"' || u == '\'' || u == '\\' || u == '<' || u == '>' || u == '`')
+            return false;
+    }
+    const QString path = uri.mid(kScheme.size()).section(QLatin1Char('?'), 0, 0);
+    return path.contains(QLatin1Char('/')) && !path.startsWith(QLatin1Char('/')) && !path.contains(QLatin1String(".."));
+}
+
+QJsonObject addUsbDeviceQueue(const QString& uri, const QString& makeAndModel, const QString& deviceId)
+{
+    if (!isValidUsbDeviceUri(uri))
+        return result(win32::kInvalidParameter);
+    return addQueue(uri, makeAndModel, deviceId, false, QString());
 }
 
 }  // namespace PrinterAPI

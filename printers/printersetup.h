@@ -45,4 +45,16 @@ QString queueNameFor(const QString& makeAndModel, const QStringList& existingNam
 QJsonObject addNetworkPrinter(const QString& uri, const QString& makeAndModel, const QString& deviceId,
                               const QString& queueName = QString());
 
+// Whether a URI the scheduler listed is a usb:// device URI we hand back to
+// it: usb://MAKE/MODEL with an optional query, at most 1024 bytes of
+// printable ASCII without blanks, quotes, backslashes or angle brackets.
+bool isValidUsbDeviceUri(const QString& uri);
+
+// A queue for a USB printer the scheduler listed (its usb:// device URI),
+// with the installed driver matchPpd() picks for the device id and make and
+// model, described by the make and model. {"code": n, "printerName": name}
+// with the codes of addNetworkPrinter for a socket:// URI (0, 87, 1797,
+// 1722, 5, 31).
+QJsonObject addUsbDeviceQueue(const QString& uri, const QString& makeAndModel, const QString& deviceId);
+
 }  // namespace PrinterAPI

@@ -93,17 +93,21 @@
     else ui.notice(area, 'error', { key: 'addnet.testFailed', args: [String(result)] });
   }
 
-  // Adds a found (or looked-up) network printer; the answer goes to the area,
-  // with a test page offered once it is added.
-  function addNetworkPrinter(item, area, after) {
-    var request = model.addRequest(item);
-    if (!request) return;
+  // Adds a found (or looked-up) network or USB printer; the answer goes to
+  // the area, with a test page offered once it is added.
+  function addFoundPrinter(item, area, after) {
+    var usb = model.addUsbRequest(item);
+    var request = usb ? null : model.addRequest(item);
+    if (!usb && !request) return;
     ui.notice(area, 'busy', { key: 'addnet.adding' });
     ui.defer(function () {
-      var outcome = model.addOutcome(K.call('addNetworkPrinter', request.uri, request.makeAndModel, request.deviceId));
+      var outcome = usb ? model.addUsbOutcome(K.call('addUsbPrinter', usb.hardwareId, usb.serial))
+                        : model.addOutcome(K.call('addNetworkPrinter', request.uri, request.makeAndModel, request.deviceId));
       var box = ui.notice(area, outcome.level, { key: outcome.key, args: outcome.args });
       if (outcome.ok) {
         item.addedAs = outcome.printerName;
+        // A queue now names the USB device: it is installed.
+        if (usb) { item.installed = true; item.queues = [outcome.printerName]; }
         box.appendChild(document.createTextNode(' '));
         box.appendChild(ui.needs(el('button', { type: 'button', 'data-action': 'test-page', i18n: 'found.testPage',
                                                 onclick: function () { sendTestPage(outcome.printerName, area); } }),
@@ -120,7 +124,8 @@
 
   function addButton(item, area, after) {
     return ui.needs(el('button', { type: 'button', 'data-action': 'add-printer', 'data-key': item.key, i18n: 'found.addThis',
-                                   onclick: function () { addNetworkPrinter(item, area, after); } }), 'addNetworkPrinter');
+                                   onclick: function () { addFoundPrinter(item, area, after); } }),
+                    item.kind === 'net' ? 'addNetworkPrinter' : 'addUsbPrinter');
   }
 
   function probe() {
@@ -156,6 +161,9 @@
       next = el('span', { 'class': 'ok-text', i18n: 'found.addedAs', args: [item.addedAs] });
     } else if (item.kind === 'net' && K.available('addNetworkPrinter') && model.addRequest(item)) {
       // The download stays offered next to it: a maker's driver may do more.
+      next = download ? el('span', {}, [addButton(item, nodes.notice, render), ' ', download])
+                      : addButton(item, nodes.notice, render);
+    } else if (item.kind !== 'net' && K.available('addUsbPrinter') && model.addUsbRequest(item)) {
       next = download ? el('span', {}, [addButton(item, nodes.notice, render), ' ', download])
                       : addButton(item, nodes.notice, render);
     } else if (download) {

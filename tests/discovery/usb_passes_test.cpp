@@ -40,6 +40,7 @@ USBPrinterInfo laserJet()
     r.friendlyName = "LaserJet Pro M404-M405";
     r.mfg = "HP";
     r.searchMethod = 0;
+    r.serial = "PHB1234567";
     return r;
 }
 

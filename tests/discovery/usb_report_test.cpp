@@ -63,6 +63,16 @@ TEST(UsbPrinterJson, IsCompactWithSortedKeysAndEmptyArraysKept)
               "\"hardwareids\":[\"USB\\\\VID_03F0&PID_1853\"],\"mfg\":\"HP\",\"searchMethod\":3}");
 }
 
+TEST(UsbPrinterJson, CarriesTheSerialNumberOnlyWhenKnown)
+{
+    USBPrinterInfo record;
+    record.mfg = "HP";
+    record.serial = "PHB1234567";
+    EXPECT_EQ(usbPrinterJson(record),
+              "{\"compatibleids\":[],\"deviceDesc\":\"\",\"friendlyName\":\"\",\"hardwareids\":[],\"mfg\":\"HP\","
+              "\"searchMethod\":0,\"serial\":\"PHB1234567\"}");
+}
+
 TEST_F(UsbReport, PrinterIsReportedWithItsInterfaceAndPort)
 {
     const std::optional<QJsonArray> report = usbDeviceReport(item("USB\\VID_03F0&PID_1853"), defaultUsbServiceFilter());

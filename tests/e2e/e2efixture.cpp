@@ -50,6 +50,8 @@ QString bedDir(Bed bed)
 {
     if (bed == Bed::Scan)
         return qEnvironmentVariable("KORVANE_E2E_SCAN_BED");
+    if (bed == Bed::Usb)
+        return qEnvironmentVariable("KORVANE_E2E_USB_BED");
     return qEnvironmentVariable(bed == Bed::Repair ? "KORVANE_E2E_REPAIR_BED" : "KORVANE_E2E_CUPS_BED");
 }
 

@@ -27,7 +27,9 @@ constexpr std::chrono::seconds kPageWait{60};
 // destructive repair scenario may empty.
 // Scan: a scheduler inside the scanner namespace, which reaches the LAN's
 // printers (driverless queues are made from their answers).
-enum class Bed { Suite, Repair, Scan };
+// Usb: a scheduler whose stand-in usb backend lists the device fixture's
+// printers and keeps their jobs in its usb-output folder.
+enum class Bed { Suite, Repair, Scan, Usb };
 QString bedDir(Bed bed);
 
 // A JavaScript string literal of the text.

@@ -25,6 +25,7 @@ TEST_F(MainWindowTest, EveryCommandIsBoundWithItsDeclaredCount)
         {"setUSBServiceFilter", 1}, {"cleanPrinterQueueOf", 1}, {"openInstallMonitor", 1},
         {"getManagerTool", 1},
         {"addNetworkPrinter", 3}, {"probeNetworkPrinter", 1},
+        {"addUsbPrinter", 2},
     };
     for (const auto& [name, count] : commands) {
         EXPECT_EQ(webui::BindingRegistry::instance().declaredCount(name), count) << name;
@@ -79,6 +80,10 @@ TEST_F(MainWindowTest, BadArgumentsGetTheDocumentedFailureValues)
         {"openInstallMonitor('USB\\\\VID_03F0&PID_1853\\\\a b')", false},
         {"openInstallMonitor('USB\\\\VID_03F0&PID_1853\\\\' + 'x'.repeat(300))", false},
         {"openInstallMonitor(['USB\\\\VID_03F0&PID_1853'])", false},
+        {"addUsbPrinter().code", 87},
+        {"addUsbPrinter(42, 'PHB1').code", 87},
+        {"addUsbPrinter('USB\\\\VID_03F0&PID_1853', 'a\\nb').code", 87},
+        {"addUsbPrinter('USB\\\\VID_03F0&PID_1853; rm -rf ~', '').code", 87},
     };
     for (const Case& c : cases)
         EXPECT_EQ(command(c.call), c.expected) << c.call;

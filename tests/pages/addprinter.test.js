@@ -171,3 +171,84 @@ test('a USB printer is installed only when a print queue names it', () => {
   assert.match(page.byId('search-results').querySelectorAll('tr')[1].textContent, /Ready to use as Canon_LBP\./);
   assert.deepEqual(page.window.errors, []);
 });
+
+const USB_LASER = JSON.stringify({ compatibleids: [], deviceDesc: 'LaserJet Pro M404-M405', friendlyName: 'LaserJet Pro M404-M405',
+  hardwareids: ['USB\\VID_03F0&PID_1853', 'USB\\VID_03F0&PID_1853&REV_0100'], mfg: 'HP', searchMethod: 0, serial: 'PHB1234567' });
+
+test('addUsbRequest and addUsbOutcome: the device by its id and serial number, its own words', () => {
+  const laser = model.parseUsbRecord(USB_LASER);
+  assert.equal(laser.serial, 'PHB1234567');
+  assert.deepEqual(model.addUsbRequest(laser), { hardwareId: 'USB\\VID_03F0&PID_1853', serial: 'PHB1234567' });
+  const noSerial = model.parseUsbRecord(JSON.stringify({ deviceDesc: 'X', hardwareids: ['USB\\VID_04B8&PID_1181'], searchMethod: 1 }));
+  assert.deepEqual(model.addUsbRequest(noSerial), { hardwareId: 'USB\\VID_04B8&PID_1181', serial: '' });
+  for (const bad of ['PHB\n1', ' PHB', 'x'.repeat(129), 'PHB\u00e9', 7]) {
+    const record = JSON.parse(USB_LASER);
+    record.serial = bad;
+    assert.equal(model.addUsbRequest(model.parseUsbRecord(JSON.stringify(record))).serial, '', JSON.stringify(bad));
+  }
+  // Installed, a device without a driver, no USB id, a network printer: nothing to add.
+  assert.equal(model.addUsbRequest(model.parseUsbRecord(JSON.stringify(Object.assign(JSON.parse(USB_LASER), { queues: ['HP'] })))), null);
+  assert.equal(model.addUsbRequest(model.parseUsbRecord(JSON.stringify(Object.assign(JSON.parse(USB_LASER), { searchMethod: 3 })))), null);
+  assert.equal(model.addUsbRequest(model.parseUsbRecord(JSON.stringify({ deviceDesc: 'X', hardwareids: ['USBPRINT\\X'], searchMethod: 0 }))), null);
+  assert.equal(model.addUsbRequest(model.parseNetworkPrinter('10.203.7.20', 'HP', 'X')), null);
+  assert.equal(model.addUsbRequest(null), null);
+  assert.equal(model.addUsbOutcome({ code: 0, printerName: 'HP_LaserJet' }).key, 'addnet.done');
+  assert.equal(model.addUsbOutcome({ code: 2 }).key, 'addusb.notFound');
+  assert.equal(model.addUsbOutcome({ code: 87 }).key, 'addusb.invalid');
+  assert.equal(model.addUsbOutcome({ code: 1797 }).offerTool, true);
+  assert.equal(model.addUsbOutcome({ code: 5 }).key, 'addnet.denied');
+  assert.equal(model.addUsbOutcome(undefined).key, 'common.unavailable');
+});
+
+test('a found USB printer is added from its row, then it is installed and a test page is offered', () => {
+  const page = open({ addUsbPrinter: () => ({ code: 0, printerName: 'HP_LaserJet_Pro_M404-M405' }) });
+  page.tab('search');
+  page.byId('search-start').click();
+  page.window.notifyUsbPrinterByCpp(USB_LASER);
+  const add = page.actions('search-results', 'add-printer');
+  assert.equal(add.length, 1);
+  add[0].click();
+  assert.match(page.text('search-notice'), /Adding the printer/);
+  page.advance(100);
+  assert.deepEqual(page.named('addUsbPrinter')[0].args, ['USB\\VID_03F0&PID_1853', 'PHB1234567']);
+  assert.equal(page.named('addNetworkPrinter').length, 0);
+  assert.match(page.text('search-notice'), /added as HP_LaserJet_Pro_M404-M405/);
+  const row = page.byId('search-results').querySelectorAll('tr')[0];
+  assert.match(row.textContent, /Installed/);
+  assert.match(row.textContent, /Added as HP_LaserJet_Pro_M404-M405\./);
+  assert.equal(page.actions('search-results', 'add-printer').length, 0, 'added once');
+  page.actions('search-notice', 'test-page')[0].click();
+  assert.deepEqual(page.named('printTestPage')[0].args, ['HP_LaserJet_Pro_M404-M405', '']);
+  assert.match(page.text('search-notice'), /test page was sent to HP_LaserJet_Pro_M404-M405/);
+  assert.deepEqual(page.window.errors, []);
+});
+
+test('a USB printer without a fitting driver, or that the print service does not list, is told so', () => {
+  let answer = { code: 1797 };
+  const page = open({ addUsbPrinter: () => answer });
+  page.tab('search');
+  page.byId('search-start').click();
+  page.window.notifyUsbPrinterByCpp(USB_LASER);
+  page.actions('search-results', 'add-printer')[0].click();
+  page.advance(100);
+  assert.match(page.text('search-notice'), /No installed driver fits/);
+  assert.equal(page.actions('search-notice', 'test-page').length, 0);
+  page.actions('search-notice', 'printer-tool')[0].click();
+  assert.equal(page.named('addPrinter').length, 1);
+  assert.equal(page.actions('search-results', 'add-printer').length, 1, 'still to add');
+  answer = { code: 2 };
+  page.actions('search-results', 'add-printer')[0].click();
+  page.advance(100);
+  assert.match(page.text('search-notice'), /does not list this printer/);
+  assert.equal(page.actions('search-notice', 'printer-tool').length, 0);
+  assert.deepEqual(page.window.errors, []);
+});
+
+test('the USB answers exist in both languages', () => {
+  const en = require('../../html/js/lang/en.js');
+  const zh = require('../../html/js/lang/zh.js');
+  for (const key of ['addusb.notFound', 'addusb.invalid']) {
+    assert.match(en[key], /print service|USB device/, key);
+    assert.match(zh[key], /[\u4e00-\u9fff]/, key);
+  }
+});

@@ -248,6 +248,8 @@
   'addnet.failed': 'The printer could not be added (error {0}).',
   'addnet.testSent': 'A test page was sent to {0}.',
   'addnet.testFailed': 'The test page could not be sent (error {0}).',
+  'addusb.notFound': 'The print service does not list this printer. Check that it is plugged in and switched on, then search again.',
+  'addusb.invalid': 'This USB device cannot be named to the print service.',
   'probe.heading': 'Add by address',
   'probe.label': 'Host name or IP address',
   'probe.go': 'Look up',

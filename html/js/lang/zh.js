@@ -248,6 +248,8 @@
   'addnet.failed': '无法添加打印机（错误 {0}）。',
   'addnet.testSent': '已向 {0} 发送测试页。',
   'addnet.testFailed': '无法发送测试页（错误 {0}）。',
+  'addusb.notFound': '打印服务没有列出这台打印机。请检查它是否已连接并已开机，然后重新搜索。',
+  'addusb.invalid': '无法向打印服务指明这台 USB 设备。',
   'probe.heading': '按地址添加',
   'probe.label': '主机名或 IP 地址',
   'probe.go': '查询',

@@ -52,6 +52,12 @@
     return Array.isArray(list) ? list.filter(function (s) { return typeof s === 'string' && s; }) : [];
   }
 
+  // A USB serial number as the program reports it: printable ASCII, at most
+  // 128 characters, no blanks at the ends; '' otherwise.
+  function usbSerial(value) {
+    return typeof value === 'string' && value.length <= 128 && /^[\x21-\x7e]([\x20-\x7e]*[\x21-\x7e])?$/.test(value) ? value : '';
+  }
+
   // One record of "notifyUsbPrinterByCpp"; null when the text is not one.
   function parseUsbRecord(text) {
     var r;
@@ -76,6 +82,7 @@
       queues: queues,
       ids: hardware.slice(0, 8),
       vidPid: id,
+      serial: usbSerial(r.serial),
       key: id ? 'usb:' + id : 'usbid:' + (hardware[0] || name).toLowerCase()
     };
   }
@@ -263,6 +270,24 @@
     return { ok: false, level: 'error', key: 'addnet.failed', args: [isFinite(code) ? String(code) : '?'] };
   }
 
+  // What "addUsbPrinter" gets for a found USB printer that no queue drives
+  // yet (one the first two passes reported): its USB\VID_vvvv&PID_pppp id and
+  // serial number; null otherwise.
+  function addUsbRequest(item) {
+    if (!item || item.kind !== 'usb' || item.installed || (item.method !== 0 && item.method !== 1)) return null;
+    var hardwareId = watchId(item.vidPid);
+    return hardwareId ? { hardwareId: hardwareId, serial: usbSerial(item.serial) } : null;
+  }
+
+  // The answer of "addUsbPrinter" as a notice, as addOutcome with the USB
+  // words for a device that is not there or cannot be named.
+  function addUsbOutcome(result) {
+    var code = result && typeof result === 'object' ? Number(result.code) : NaN;
+    if (code === 2) return { ok: false, level: 'warn', key: 'addusb.notFound', args: [] };
+    if (code === 87) return { ok: false, level: 'error', key: 'addusb.invalid', args: [] };
+    return addOutcome(result);
+  }
+
   // What the user typed as a printer's address, trimmed; '' when it cannot be one.
   function probeHost(text) {
     var host = typeof text === 'string' ? text.trim() : '';
@@ -294,6 +319,8 @@
     PROGRESS_EVENT: PROGRESS_EVENT,
     addRequest: addRequest,
     addOutcome: addOutcome,
+    addUsbRequest: addUsbRequest,
+    addUsbOutcome: addUsbOutcome,
     probeHost: probeHost,
     probeOutcome: probeOutcome,
     DRIVER_PACKAGES: DRIVER_PACKAGES,
