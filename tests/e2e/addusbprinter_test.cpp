@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QRegularExpression>
 
 namespace e2e {
@@ -27,14 +28,14 @@ protected:
     }
     UmockdevBed devices;
     // No ipp-usb here: the scheduler's list decides.
-    testsupport::ScopedEnv noIppUsb{"KORVANE_IPP_USB_URI", "none"};
+    testsupport::ScopedEnv noIppUsb { "KORVANE_IPP_USB_URI", "none" };
 
     QString queueFor(const QString& uri)
     {
-        const QString listing = cupsClient(Bed::Usb, QStringLiteral("lpstat"), {QStringLiteral("-v")});
+        const QString listing = cupsClient(Bed::Usb, QStringLiteral("lpstat"), { QStringLiteral("-v") });
         for (const QString& line : listing.split(QLatin1Char('\n'))) {
-            const QRegularExpressionMatch m =
-                QRegularExpression(QStringLiteral("^device for (\\S+): (\\S+)$")).match(line.trimmed());
+            const QRegularExpressionMatch m
+                = QRegularExpression(QStringLiteral("^device for (\\S+): (\\S+)$")).match(line.trimmed());
             if (m.hasMatch() && m.captured(2) == uri)
                 return m.captured(1);
         }
@@ -43,7 +44,9 @@ protected:
 
     QString rowCell(int cell)
     {
-        return page(QStringLiteral("document.querySelector(%1).cells[%2].textContent").arg(jsString(QLatin1String(kRow))).arg(cell))
+        return page(QStringLiteral("document.querySelector(%1).cells[%2].textContent")
+                        .arg(jsString(QLatin1String(kRow)))
+                        .arg(cell))
             .toString();
     }
 };
@@ -55,33 +58,44 @@ TEST_F(AddUsbPrinter, aFoundUsbPrinterIsAddedAndPrintsItsTestPage)
     ASSERT_TRUE(queueFor(uri).isEmpty());
     showPanel(QStringLiteral("search"));
     ASSERT_TRUE(click(QStringLiteral("search-start")));
-    ASSERT_TRUE(waitForPage(QStringLiteral("Korvane.search.running() === false"
-                                           " && document.getElementById('search-phase').getAttribute('data-i18n') === 'phase.done'"),
-                            std::chrono::seconds(120)));
+    ASSERT_TRUE(waitForPage(
+        QStringLiteral("Korvane.search.running() === false"
+                       " && document.getElementById('search-phase').getAttribute('data-i18n') === 'phase.done'"),
+        std::chrono::seconds(120)));
     EXPECT_EQ(rowCell(2), QStringLiteral("Connected, not set up"));
     ASSERT_TRUE(clickSelector(QLatin1String(kRow) + QStringLiteral(" button[data-action=\"add-printer\"]")));
-    ASSERT_TRUE(waitForPage(QStringLiteral("!!document.querySelector('#search-notice button[data-action=\"test-page\"]')")))
+    ASSERT_TRUE(
+        waitForPage(QStringLiteral("!!document.querySelector('#search-notice button[data-action=\"test-page\"]')")))
         << page(QStringLiteral("document.getElementById('search-notice').textContent")).toString().toStdString();
 
     const QString name = queueFor(uri);
     ASSERT_EQ(name, QStringLiteral("HP_LaserJet_Pro_M404-M405"));
     EXPECT_EQ(page(QStringLiteral("document.getElementById('search-notice').textContent")),
-              QJsonValue(QStringLiteral("The printer was added as %1. Print a test page").arg(name)));
+        QJsonValue(QStringLiteral("The printer was added as %1. Print a test page").arg(name)));
     EXPECT_EQ(rowCell(2), QStringLiteral("Installed"));
     EXPECT_EQ(rowCell(3), QStringLiteral("Added as %1. Watch set-up").arg(name));
-    const QString options = cupsClient(Bed::Usb, QStringLiteral("lpoptions"), {QStringLiteral("-p"), name});
+    const QString options = cupsClient(Bed::Usb, QStringLiteral("lpoptions"), { QStringLiteral("-p"), name });
     EXPECT_TRUE(options.contains(QStringLiteral("printer-make-and-model='HP LaserJet Pro M404-M405 (test bed)'")))
         << options.toStdString();
     EXPECT_TRUE(options.contains(QStringLiteral("printer-is-accepting-jobs=true"))) << options.toStdString();
+    // A found name of one long word (the hostile DNS-SD row) breaks inside
+    // its cell instead of pushing the other columns out of the window.
+    EXPECT_EQ(
+        page(QStringLiteral("(function (t, w) { return t.offsetWidth <= w ? 'fits' : t.offsetWidth + ' > ' + w; })"
+                            "(document.getElementById('search-table'),"
+                            " document.getElementById('search-table').parentElement.clientWidth)"))
+            .toString(),
+        QStringLiteral("fits"));
     page(QStringLiteral("document.querySelector(%1).scrollIntoView({ block: 'center', inline: 'start' })")
              .arg(jsString(QLatin1String(kRow))));
     screenshot(QStringLiteral("add-usb-printer-added"));
 
     const int before = int(output.entryList(QDir::Files).size());
     ASSERT_TRUE(clickSelector(QStringLiteral("#search-notice button[data-action=\"test-page\"]")));
-    EXPECT_TRUE(testsupport::waitFor([&] { return int(output.entryList(QDir::Files).size()) == before + 1; }, kPageWait));
+    EXPECT_TRUE(
+        testsupport::waitFor([&] { return int(output.entryList(QDir::Files).size()) == before + 1; }, kPageWait));
     EXPECT_EQ(page(QStringLiteral("document.getElementById('search-notice').textContent")),
-              QJsonValue(QStringLiteral("A test page was sent to %1.").arg(name)));
+        QJsonValue(QStringLiteral("A test page was sent to %1.").arg(name)));
     // The driver is a PostScript one: the backend got the page as PostScript.
     const QStringList jobs = output.entryList(QDir::Files, QDir::Time);
     ASSERT_FALSE(jobs.isEmpty());
@@ -91,10 +105,10 @@ TEST_F(AddUsbPrinter, aFoundUsbPrinterIsAddedAndPrintsItsTestPage)
 
     // The printers panel learns of the queue from the change monitor.
     showPanel(QStringLiteral("printers"));
-    EXPECT_TRUE(waitForPage(QStringLiteral("!!document.querySelector('article.printer[data-printer=%1]')")
-                                .arg(jsString(name))));
-    cupsClient(Bed::Usb, QStringLiteral("lpadmin"), {QStringLiteral("-x"), name});
+    EXPECT_TRUE(waitForPage(
+        QStringLiteral("!!document.querySelector('article.printer[data-printer=%1]')").arg(jsString(name))));
+    cupsClient(Bed::Usb, QStringLiteral("lpadmin"), { QStringLiteral("-x"), name });
 }
 
-}  // namespace
-}  // namespace e2e
+} // namespace
+} // namespace e2e
