@@ -63,6 +63,8 @@ std::vector<PrinterChange> diffPrinters(const std::vector<PrinterInfoRecord>& be
             change.notifyFields.push_back(w::kFieldStatus);
         if (old->second->cjobs != record.cjobs)
             change.notifyFields.push_back(w::kFieldCJobs);
+        if (old->second->markers != record.markers)
+            change.notifyFields.push_back(w::kFieldSupplies);
         if (change.notifyFields.empty())
             continue;
         change.changed = w::kChangeSetPrinter;

@@ -52,6 +52,8 @@ constexpr std::uint32_t kFieldPrinterName = 0x01;
 constexpr std::uint32_t kFieldAttributes = 0x0D;
 constexpr std::uint32_t kFieldStatus = 0x12;
 constexpr std::uint32_t kFieldCJobs = 0x14;
+// Ours, outside Windows' range: the queue's supplies (marker-* values) changed.
+constexpr std::uint32_t kFieldSupplies = 0x100;
 
 // What "openManager" answers when the page passed fewer than two arguments.
 constexpr std::uint32_t kOpenManagerMissingArgument = 0x20000001;

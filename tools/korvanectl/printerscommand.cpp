@@ -146,6 +146,8 @@ QJsonObject changeObject(const PrinterAPI::PrinterChange& change)
             fields.append(QStringLiteral("status"));
         else if (field == w::kFieldCJobs)
             fields.append(QStringLiteral("jobs"));
+        else if (field == w::kFieldSupplies)
+            fields.append(QStringLiteral("supplies"));
     }
     QJsonObject object;
     object.insert(QStringLiteral("changes"), changes);
