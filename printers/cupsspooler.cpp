@@ -28,7 +28,7 @@ const char* const kQueueAttributes[] = {
     "printer-state-reasons", "queued-job-count",        "pages-per-minute",
     "printer-resolution-supported", "printer-resolution-default", "printer-dns-sd-name",
     "job-priority-default",  "marker-names",            "marker-colors",
-    "marker-levels",         "marker-types",
+    "marker-levels",         "marker-types",            "printer-is-accepting-jobs",
 };
 // One queue read on its own also tells the members of a class and every
 // format the queue takes.
@@ -40,7 +40,7 @@ const char* const kSingleQueueAttributes[] = {
     "printer-resolution-supported", "printer-resolution-default", "printer-dns-sd-name",
     "job-priority-default",  "member-names",            "document-format-supported",
     "marker-names",          "marker-colors",           "marker-levels",
-    "marker-types",
+    "marker-types",          "printer-is-accepting-jobs",
 };
 
 std::pair<int, int> toDpi(ipp_attribute_t* attribute, int index)
@@ -99,6 +99,8 @@ void takeAttribute(QueueAttributes& queue, ipp_attribute_t* attribute)
         queue.state = ippGetInteger(attribute, 0);
     else if (name == "printer-is-shared")
         queue.shared = ippGetBoolean(attribute, 0);
+    else if (name == "printer-is-accepting-jobs")
+        queue.accepting = ippGetBoolean(attribute, 0);
     else if (name == "queued-job-count")
         queue.queuedJobs = ippGetInteger(attribute, 0);
     else if (name == "pages-per-minute")
@@ -273,6 +275,7 @@ PrinterInfoRecord toRecord(const QueueAttributes& queue, bool isDefault)
     if (queue.defaultResolution)
         record.printQuality = std::int16_t(std::clamp(queue.defaultResolution->second, -32768, 32767));
     record.markers = queue.markers;
+    record.accepting = queue.accepting;
     return record;
 }
 

@@ -79,6 +79,7 @@ struct PrinterInfoRecord {
     std::vector<std::int32_t> resolutions;  // x1, y1, x2, y2 ... in dpi
     std::uint32_t driverAttributes = 0;
     MarkerValues markers;  // not sent to the page (see getPrinterSupplies)
+    bool accepting = true;  // printer-is-accepting-jobs; not sent to the page (see getPrinterJobs)
 };
 
 // The state of one printer as told to the page, for a query or a change.
@@ -260,7 +261,9 @@ CancelAllJobsResult cancelPrinterJobs(const QString& printerName);
 //            description, driver or device changed), 0x12 (status), 0x14
 //            (queued jobs), 0x100 (supplies: a marker-* value changed, as a
 //            backend reports during a job; no field of the change carries
-//            them, "getPrinterSupplies" reads them), and the new values.
+//            them, "getPrinterSupplies" reads them), 0x101 (the queue began
+//            or stopped taking new jobs; "getPrinterJobs" tells which), and
+//            the new values.
 // CUPS has no rename: a renamed queue arrives as deleted + added. Changes that
 // raise no scheduler event (the default chosen in another program) arrive
 // within about 30 s (a minute with D-Bus notifications). While the scheduler does not answer at all every known

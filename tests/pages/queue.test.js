@@ -192,6 +192,21 @@ test('accepting documents toggles with a boolean', () => {
   assert.match(page.text('printers-notice'), /“Hall Inkjet” refuses new documents/);
 });
 
+test('a queue that another program set to refuse documents shows it after the program\'s report', () => {
+  const page = open();
+  page.deliverPrinters();
+  assert.equal(page.button('Office Laser', 'setPrinterAcceptJobs').textContent, 'Refuse new documents');
+  const jobCalls = page.named('getPrinterJobs').length;
+  page.state.jobs.accepting = false;
+  // What the change monitor sends when only printer-is-accepting-jobs changed (0x101).
+  page.window.notifyPrinterChangeByCpp({ dwChanged: 2, dwNotifyField: [0x101], printerName: 'Office Laser', printerServer: '',
+                                         newPrinterName: '', dwAttribute: 0x4c, dwPrinterStatus: 0, dwJobStatus: 0, dwCjobs: 0 });
+  page.advance(100);
+  assert.deepEqual(page.window.errors, []);
+  assert.deepEqual(page.named('getPrinterJobs').slice(jobCalls).map((c) => c.args), [['Office Laser']]);
+  assert.equal(page.button('Office Laser', 'setPrinterAcceptJobs').textContent, 'Accept documents');
+});
+
 test('the document list shows each job; one is cancelled and a held one released', () => {
   const page = open();
   page.deliverPrinters();

@@ -236,6 +236,17 @@ TEST(PrinterDiff, NewSupplyValuesAreASuppliesChangeOnly)
     EXPECT_TRUE(diffPrinters({before}, {before}).empty());
 }
 
+TEST(PrinterDiff, RefusingNewJobsIsAnAcceptingChangeOnly)
+{
+    PrinterInfoRecord before = queue("a");
+    PrinterInfoRecord after = before;
+    after.accepting = false;
+    const std::vector<PrinterChange> changes = diffPrinters({before}, {after});
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(changes[0].notifyFields, std::vector<std::uint32_t>{w::kFieldAccepting});
+    EXPECT_EQ(diffPrinters({after}, {before}).size(), 1u);
+}
+
 TEST(PrinterRecord, SuppliesComeFromTheMarkerAttributes)
 {
     cups::QueueAttributes attributes;

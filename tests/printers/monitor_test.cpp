@@ -647,3 +647,29 @@ TEST_F(KORVANE_MONITOR_SUITE, SupplyLevelsAreASuppliesChangeWhenReadingWithoutAS
     expectSupplyReports(window, "mon_supplies_poll", 15000);
     EXPECT_EQ(PrinterMonitor::instance().notificationMethod(), "poll");
 }
+
+// Refusing new documents changes neither the state nor the reasons: only
+// printer-is-accepting-jobs, which the card's accept/refuse button shows.
+TEST_F(KORVANE_MONITOR_SUITE, RefusingAndAcceptingDocumentsIsAnAcceptingChange)
+{
+    ASSERT_TRUE(addQueue("mon_accepting"));
+    ASSERT_TRUE(window.waitForChange([](const PrinterChange& c) { return c.printerName == "mon_accepting"; }));
+    // lpadmin adds the queue, then enables it: past a few pulls the picture
+    // is settled.
+    pause(2500);
+    window.clear();
+    for (const char* tool : {"cupsreject", "cupsaccept"}) {
+        ASSERT_EQ(run(tool, {"mon_accepting"}), 0);
+        EXPECT_TRUE(window.waitForChange(
+            [](const PrinterChange& c) { return c.printerName == "mon_accepting"; }, 15000))
+            << tool;
+        pause(500);
+        const std::vector<PrinterChange> changes = window.changes();
+        ASSERT_EQ(changes.size(), 1u) << tool << "\n" << describe(changes);
+        EXPECT_EQ(changes.front().changed, w::kChangeSetPrinter);
+        EXPECT_EQ(changes.front().notifyFields, std::vector<std::uint32_t>{w::kFieldAccepting}) << tool;
+        EXPECT_EQ(changes.front().printerStatus, 0u);
+        window.clear();
+    }
+    removeQueue("mon_accepting");
+}

@@ -148,6 +148,8 @@ QJsonObject changeObject(const PrinterAPI::PrinterChange& change)
             fields.append(QStringLiteral("jobs"));
         else if (field == w::kFieldSupplies)
             fields.append(QStringLiteral("supplies"));
+        else if (field == w::kFieldAccepting)
+            fields.append(QStringLiteral("accepting"));
     }
     QJsonObject object;
     object.insert(QStringLiteral("changes"), changes);
