@@ -262,8 +262,10 @@ CancelAllJobsResult cancelPrinterJobs(const QString& printerName);
 //            (queued jobs), 0x100 (supplies: a marker-* value changed, as a
 //            backend reports during a job; no field of the change carries
 //            them, "getPrinterSupplies" reads them), 0x101 (the queue began
-//            or stopped taking new jobs; "getPrinterJobs" tells which), and
-//            the new values.
+//            or stopped taking new jobs; "getPrinterJobs" tells which),
+//            0x102 (a job of the queue changed state, e.g. was held or
+//            released, as the scheduler's events tell; not noticed while
+//            the scheduler grants no subscription), and the new values.
 // CUPS has no rename: a renamed queue arrives as deleted + added. Changes that
 // raise no scheduler event (the default chosen in another program) arrive
 // within about 30 s (a minute with D-Bus notifications). While the scheduler does not answer at all every known

@@ -56,6 +56,9 @@ constexpr std::uint32_t kFieldCJobs = 0x14;
 // changed; it began or stopped taking new jobs (printer-is-accepting-jobs).
 constexpr std::uint32_t kFieldSupplies = 0x100;
 constexpr std::uint32_t kFieldAccepting = 0x101;
+// Ours: a job of the queue changed state (held, released, ...) as far as the
+// scheduler's events tell.
+constexpr std::uint32_t kFieldJobStates = 0x102;
 
 // What "openManager" answers when the page passed fewer than two arguments.
 constexpr std::uint32_t kOpenManagerMissingArgument = 0x20000001;

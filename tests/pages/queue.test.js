@@ -207,6 +207,22 @@ test('a queue that another program set to refuse documents shows it after the pr
   assert.equal(page.button('Office Laser', 'setPrinterAcceptJobs').textContent, 'Accept documents');
 });
 
+test('a document released in another program loses its Release button after the program\'s report', () => {
+  const page = open();
+  page.deliverPrinters();
+  page.button('Office Laser', 'getPrinterJobs').click();
+  const releases = () => page.card('Office Laser').querySelectorAll('[data-action="releasePrinterJob"]');
+  assert.equal(releases().length, 1);
+  page.state.jobs.jobs.forEach((j) => { j.state = 'pending'; });
+  // What the change monitor sends when only a job's state changed (0x102).
+  page.window.notifyPrinterChangeByCpp({ dwChanged: 2, dwNotifyField: [0x102], printerName: 'Office Laser', printerServer: '',
+                                         newPrinterName: '', dwAttribute: 0x4c, dwPrinterStatus: 0, dwJobStatus: 0, dwCjobs: 2 });
+  page.advance(100);
+  assert.deepEqual(page.window.errors, []);
+  assert.equal(releases().length, 0);
+  assert.equal(page.card('Office Laser').querySelectorAll('tr[data-job]').length, 2);
+});
+
 test('the document list shows each job; one is cancelled and a held one released', () => {
   const page = open();
   page.deliverPrinters();

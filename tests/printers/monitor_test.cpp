@@ -673,3 +673,34 @@ TEST_F(KORVANE_MONITOR_SUITE, RefusingAndAcceptingDocumentsIsAnAcceptingChange)
     }
     removeQueue("mon_accepting");
 }
+
+// Holding or releasing a job changes no value of its queue (the count of
+// unfinished jobs stays), only the job: the scheduler's event tells.
+TEST_F(KORVANE_MONITOR_SUITE, HoldingAndReleasingAJobIsAJobStateChange)
+{
+    ASSERT_TRUE(addQueue("mon_held"));
+    ASSERT_EQ(run("cupsdisable", {"mon_held"}), 0);
+    QByteArray output;
+    ASSERT_EQ(run("lp", {"-d", "mon_held", "-H", "hold", "/etc/hostname"}, &output), 0);
+    const QString job = QString::fromUtf8(output).section(' ', 3, 3);
+    ASSERT_TRUE(job.startsWith("mon_held-")) << output.toStdString();
+    ASSERT_TRUE(window.waitForChange([](const PrinterChange& c) {
+        return c.printerName == "mon_held" && c.cjobs == 1 && (c.printerStatus & w::kStatusPaused);
+    }, 15000));
+    pause(2500);
+    window.clear();
+    for (const char* how : {"resume", "hold"}) {
+        ASSERT_EQ(run("lp", {"-i", job, "-H", how}), 0);
+        EXPECT_TRUE(window.waitForChange([](const PrinterChange& c) { return c.printerName == "mon_held"; }, 15000))
+            << how;
+        pause(1000);
+        const std::vector<PrinterChange> changes = window.changes();
+        ASSERT_EQ(changes.size(), 1u) << how << "\n" << describe(changes);
+        EXPECT_EQ(changes.front().changed, w::kChangeSetPrinter);
+        EXPECT_EQ(changes.front().notifyFields, std::vector<std::uint32_t>{w::kFieldJobStates}) << how;
+        EXPECT_EQ(changes.front().cjobs, 1u);
+        EXPECT_EQ(changes.front().printerStatus, w::kStatusPaused);
+        window.clear();
+    }
+    removeQueue("mon_held");
+}

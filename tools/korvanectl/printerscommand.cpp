@@ -150,6 +150,8 @@ QJsonObject changeObject(const PrinterAPI::PrinterChange& change)
             fields.append(QStringLiteral("supplies"));
         else if (field == w::kFieldAccepting)
             fields.append(QStringLiteral("accepting"));
+        else if (field == w::kFieldJobStates)
+            fields.append(QStringLiteral("job-states"));
     }
     QJsonObject object;
     object.insert(QStringLiteral("changes"), changes);
