@@ -17,7 +17,9 @@
 // differences to the last reading. Whatever may touch other queues (a queue
 // added or deleted, a job moved, a new default, the scheduler restarted, an
 // event without a printer, many at once) is answered by reading every queue
-// with one CUPS-Get-Printers instead.
+// with one CUPS-Get-Printers instead. One change only the events tell: a job
+// that changed state (held, released) leaves every value of its queue as it
+// was, so the queues job-state-changed events name are reported as such.
 //
 // Keeping watch costs little when nothing happens: with D-Bus a
 // Get-Subscription-Attributes every few seconds proves the scheduler and the
