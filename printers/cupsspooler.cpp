@@ -20,7 +20,8 @@ namespace {
 // asked for costs time at hundreds of queues; document-format-supported alone
 // would be a few hundred mostly unused values per raw queue or class. The
 // marker-* values (supplies) exist only for queues whose backend reports them,
-// a few each; the change monitor notices new supply levels by them.
+// a few each, and printer-is-accepting-jobs is one boolean: by them the change
+// monitor notices new supply levels and a queue that refuses new jobs.
 const char* const kQueueAttributes[] = {
     "printer-name",          "device-uri",              "printer-make-and-model",
     "printer-info",          "printer-location",        "job-sheets-default",
