@@ -23,13 +23,19 @@ install(FILES ${PROJECT_SOURCE_DIR}/app/korvane.desktop DESTINATION ${CMAKE_INST
 install(FILES ${PROJECT_SOURCE_DIR}/app/korvane.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${PROJECT_SOURCE_DIR}/app/korvane.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo
         RENAME com.velmora.Korvane.metainfo.xml)
-# The polkit actions of the privileged repairs (salvane, and lpadmin when the
-# scheduler refuses a delete): pkexec matches them by the installed program's
-# path, known only when installing (the package installs under /usr).
-set(KORVANE_LPADMIN_PATH /usr/sbin/lpadmin CACHE STRING "lpadmin as pkexec resolves it on the target system")
+# The polkit actions of the privileged repairs (salvane, and the CUPS commands
+# of printers/CMakeLists.txt when the scheduler refuses a request): pkexec
+# matches them by the installed program's path, known only when installing
+# (the package installs under /usr).
 install(CODE "
   set(KORVANE_SALVANE_PATH \"\${CMAKE_INSTALL_PREFIX}/${KORVANE_INSTALL_DIR}/salvane\")
   set(KORVANE_LPADMIN_PATH \"${KORVANE_LPADMIN_PATH}\")
+  set(KORVANE_CUPSENABLE_PATH \"${KORVANE_CUPSENABLE_PATH}\")
+  set(KORVANE_CUPSDISABLE_PATH \"${KORVANE_CUPSDISABLE_PATH}\")
+  set(KORVANE_CUPSACCEPT_PATH \"${KORVANE_CUPSACCEPT_PATH}\")
+  set(KORVANE_CUPSREJECT_PATH \"${KORVANE_CUPSREJECT_PATH}\")
+  set(KORVANE_CANCEL_PATH \"${KORVANE_CANCEL_PATH}\")
+  set(KORVANE_LP_PATH \"${KORVANE_LP_PATH}\")
   configure_file(\"${PROJECT_SOURCE_DIR}/tools/salvane/com.velmora.korvane.policy.in\"
                  \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/polkit-1/actions/com.velmora.korvane.policy\" @ONLY)")
 

@@ -18,14 +18,18 @@ namespace {
 // relayed queue is that of its device-uri, which names the remote printer.
 // The scheduler writes a response attribute by attribute, so every attribute
 // asked for costs time at hundreds of queues; document-format-supported alone
-// would be a few hundred mostly unused values per raw queue or class.
+// would be a few hundred mostly unused values per raw queue or class. The
+// marker-* values (supplies) exist only for queues whose backend reports them,
+// a few each, and printer-is-accepting-jobs is one boolean: by them the change
+// monitor notices new supply levels and a queue that refuses new jobs.
 const char* const kQueueAttributes[] = {
     "printer-name",          "device-uri",              "printer-make-and-model",
     "printer-info",          "printer-location",        "job-sheets-default",
     "document-format-default", "printer-type",          "printer-state",
     "printer-state-reasons", "queued-job-count",        "pages-per-minute",
     "printer-resolution-supported", "printer-resolution-default", "printer-dns-sd-name",
-    "job-priority-default",
+    "job-priority-default",  "marker-names",            "marker-colors",
+    "marker-levels",         "marker-types",            "printer-is-accepting-jobs",
 };
 // One queue read on its own also tells the members of a class and every
 // format the queue takes.
@@ -36,6 +40,8 @@ const char* const kSingleQueueAttributes[] = {
     "printer-state-reasons", "queued-job-count",        "pages-per-minute",
     "printer-resolution-supported", "printer-resolution-default", "printer-dns-sd-name",
     "job-priority-default",  "member-names",            "document-format-supported",
+    "marker-names",          "marker-colors",           "marker-levels",
+    "marker-types",          "printer-is-accepting-jobs",
 };
 
 std::pair<int, int> toDpi(ipp_attribute_t* attribute, int index)
@@ -48,6 +54,18 @@ std::pair<int, int> toDpi(ipp_attribute_t* attribute, int index)
         y = int(std::lround(y * 2.54));
     }
     return {x, y};
+}
+
+// Supplies: as many values as a queue may show, each of a bounded length.
+constexpr int kMaxMarkers = 32;
+constexpr int kMaxMarkerText = 255;
+
+QStringList markerTexts(ipp_attribute_t* attribute)
+{
+    QStringList texts;
+    for (int i = 0; i < ippGetCount(attribute) && i < kMaxMarkers; ++i)
+        texts << attributeText(attribute, i).left(kMaxMarkerText);
+    return texts;
 }
 
 void takeAttribute(QueueAttributes& queue, ipp_attribute_t* attribute)
@@ -82,6 +100,8 @@ void takeAttribute(QueueAttributes& queue, ipp_attribute_t* attribute)
         queue.state = ippGetInteger(attribute, 0);
     else if (name == "printer-is-shared")
         queue.shared = ippGetBoolean(attribute, 0);
+    else if (name == "printer-is-accepting-jobs")
+        queue.accepting = ippGetBoolean(attribute, 0);
     else if (name == "queued-job-count")
         queue.queuedJobs = ippGetInteger(attribute, 0);
     else if (name == "pages-per-minute")
@@ -103,6 +123,16 @@ void takeAttribute(QueueAttributes& queue, ipp_attribute_t* attribute)
             if (reason != QLatin1String("none"))
                 queue.reasons << reason;
         }
+    } else if (name == "marker-names") {
+        queue.markers.names = markerTexts(attribute);
+    } else if (name == "marker-colors") {
+        queue.markers.colors = markerTexts(attribute);
+    } else if (name == "marker-types") {
+        queue.markers.types = markerTexts(attribute);
+    } else if (name == "marker-levels") {
+        if (ippGetValueTag(attribute) == IPP_TAG_INTEGER)
+            for (int i = 0; i < count && i < kMaxMarkers; ++i)
+                queue.markers.levels.push_back(ippGetInteger(attribute, i));
     } else if (name == "sides-supported") {
         for (int i = 0; i < count; ++i)
             if (attributeText(attribute, i).startsWith(QLatin1String("two-sided")))
@@ -245,6 +275,8 @@ PrinterInfoRecord toRecord(const QueueAttributes& queue, bool isDefault)
     }
     if (queue.defaultResolution)
         record.printQuality = std::int16_t(std::clamp(queue.defaultResolution->second, -32768, 32767));
+    record.markers = queue.markers;
+    record.accepting = queue.accepting;
     return record;
 }
 

@@ -36,6 +36,8 @@ struct QueueAttributes {
     QStringList documentFormats;  // document-format-supported; read only by readQueue
     std::vector<std::pair<int, int>> resolutions;  // dpi
     std::optional<std::pair<int, int>> defaultResolution;
+    MarkerValues markers;  // supplies
+    bool accepting = true;  // printer-is-accepting-jobs
 
     bool isClass() const { return type & CUPS_PRINTER_CLASS; }
     bool isRemote() const { return type & CUPS_PRINTER_REMOTE; }

@@ -33,6 +33,21 @@
 
 namespace PrinterAPI {
 
+// A queue's supplies as the scheduler keeps them (marker-names, marker-colors,
+// marker-levels, marker-types, at most 32 values each): what the queue's
+// backend or driver last reported.
+struct MarkerValues {
+    QStringList names;
+    QStringList colors;
+    std::vector<int> levels;
+    QStringList types;
+    bool operator==(const MarkerValues& other) const
+    {
+        return names == other.names && colors == other.colors && levels == other.levels && types == other.types;
+    }
+    bool operator!=(const MarkerValues& other) const { return !(*this == other); }
+};
+
 // One installed print queue, in the shape of PRINTER_INFO_2 plus the driver
 // capabilities the pages show.
 struct PrinterInfoRecord {
@@ -63,6 +78,8 @@ struct PrinterInfoRecord {
     std::int32_t printPagePerMinute = 0;
     std::vector<std::int32_t> resolutions;  // x1, y1, x2, y2 ... in dpi
     std::uint32_t driverAttributes = 0;
+    MarkerValues markers;  // not sent to the page (see getPrinterSupplies)
+    bool accepting = true;  // printer-is-accepting-jobs; not sent to the page (see getPrinterJobs)
 };
 
 // The state of one printer as told to the page, for a query or a change.
@@ -242,7 +259,13 @@ CancelAllJobsResult cancelPrinterJobs(const QString& printerName);
 //   deleted  0x4, name and server;
 //   modified 0x2, notifyFields listing 0x0D (attributes, sharing, default,
 //            description, driver or device changed), 0x12 (status), 0x14
-//            (queued jobs), and the new values.
+//            (queued jobs), 0x100 (supplies: a marker-* value changed, as a
+//            backend reports during a job; no field of the change carries
+//            them, "getPrinterSupplies" reads them), 0x101 (the queue began
+//            or stopped taking new jobs; "getPrinterJobs" tells which),
+//            0x102 (a job of the queue changed state, e.g. was held or
+//            released, as the scheduler's events tell; not noticed while
+//            the scheduler grants no subscription), and the new values.
 // CUPS has no rename: a renamed queue arrives as deleted + added. Changes that
 // raise no scheduler event (the default chosen in another program) arrive
 // within about 30 s (a minute with D-Bus notifications). While the scheduler does not answer at all every known

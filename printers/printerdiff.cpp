@@ -63,6 +63,10 @@ std::vector<PrinterChange> diffPrinters(const std::vector<PrinterInfoRecord>& be
             change.notifyFields.push_back(w::kFieldStatus);
         if (old->second->cjobs != record.cjobs)
             change.notifyFields.push_back(w::kFieldCJobs);
+        if (old->second->markers != record.markers)
+            change.notifyFields.push_back(w::kFieldSupplies);
+        if (old->second->accepting != record.accepting)
+            change.notifyFields.push_back(w::kFieldAccepting);
         if (change.notifyFields.empty())
             continue;
         change.changed = w::kChangeSetPrinter;

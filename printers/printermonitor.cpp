@@ -17,7 +17,9 @@
 // differences to the last reading. Whatever may touch other queues (a queue
 // added or deleted, a job moved, a new default, the scheduler restarted, an
 // event without a printer, many at once) is answered by reading every queue
-// with one CUPS-Get-Printers instead.
+// with one CUPS-Get-Printers instead. One change only the events tell: a job
+// that changed state (held, released) leaves every value of its queue as it
+// was, so the queues job-state-changed events name are reported as such.
 //
 // Keeping watch costs little when nothing happens: with D-Bus a
 // Get-Subscription-Attributes every few seconds proves the scheduler and the
@@ -39,6 +41,7 @@
 #include "printers/cupsspooler.h"
 #include "printers/printerapi.h"
 #include "printers/printerdiff.h"
+#include "printers/win32printer.h"
 #include "sysutil/signalstack.h"
 
 #include <QCoreApplication>
@@ -79,12 +82,15 @@ constexpr qint64 kRenewAfterMs = 240 * 1000;
 const char* const kEvents[] = {"printer-added",   "printer-deleted", "printer-modified", "printer-state-changed",
                                // Queued-job counts change with jobs, not with printer events;
                                // a job moved to another queue (lpmove) is a configuration change.
-                               "job-created",     "job-completed",   "job-config-changed"};
+                               "job-created",     "job-completed",   "job-config-changed",
+                               // A job held or released changes no printer value at all.
+                               "job-state-changed"};
 
 // Every signal the notifier sends for the events above.
 const char* const kNotifierSignals[] = {"PrinterAdded",   "PrinterDeleted",   "PrinterModified", "PrinterStateChanged",
                                         "PrinterStopped", "PrinterRestarted", "PrinterShutdown", "JobCreated",
-                                        "JobCompleted",   "JobConfigChanged", "ServerStarted",   "ServerRestarted"};
+                                        "JobCompleted",   "JobConfigChanged", "JobState",        "ServerStarted",
+                                        "ServerRestarted"};
 
 constexpr char kNotifierPath[] = "/org/cups/cupsd/Notifier";
 constexpr char kNotifierInterface[] = "org.cups.cupsd.Notifier";
@@ -153,16 +159,19 @@ public slots:
         const QList<QVariant> arguments = message.arguments();
         const bool named = message.member() != QLatin1String("JobConfigChanged") && arguments.size() >= 3 &&
                            arguments.at(2).type() == QVariant::String;
-        hint(named ? arguments.at(2).toString() : QString());
+        hint(named ? arguments.at(2).toString() : QString(), message.member() == QLatin1String("JobState"));
     }
 
 private:
     // Notes what to read again once the burst has settled: the printer, or
-    // every queue when the name is empty.
-    void hint(const QString& printerName)
+    // every queue when the name is empty; jobState: a job of that printer
+    // changed state, which the reading itself cannot tell.
+    void hint(const QString& printerName, bool jobState = false)
     {
         if (!m_connection)
             return;
+        if (jobState && !printerName.isEmpty())
+            m_jobStateNames.insert(printerName);
         if (printerName.isEmpty())
             m_pendingFull = true;
         else
@@ -209,8 +218,9 @@ private:
         PrinterInfoRecord now = cups::toRecord(*queue, cups::isDefaultDestination(*queue, cups::userDefaultName()));
         if (now.isDefault != old->isDefault)
             return false;
-        const std::vector<PrinterChange> changes = diffPrinters({*old}, {now});
+        std::vector<PrinterChange> changes = diffPrinters({*old}, {now});
         *old = std::move(now);
+        addJobStateChanges(changes, {name});
         // Readers of the queue list see what a change they hear of tells.
         if (!changes.empty())
             m_monitor.publishQueues(m_snapshot);
@@ -396,12 +406,14 @@ private:
         bool inEvent = false;
         QString printer;
         bool everyQueue = false;
+        bool jobState = false;
         const auto endOfEvent = [&] {
             if (inEvent)
-                hint(everyQueue ? QString() : printer);
+                hint(everyQueue ? QString() : printer, jobState);
             inEvent = false;
             printer.clear();
             everyQueue = false;
+            jobState = false;
         };
         for (ipp_attribute_t* a = ippFirstAttribute(response); a; a = ippNextAttribute(response)) {
             if (ippGetGroupTag(a) != IPP_TAG_EVENT_NOTIFICATION || !ippGetName(a)) {
@@ -414,8 +426,11 @@ private:
                 m_nextSequence = std::max(m_nextSequence, ippGetInteger(a, 0) + 1);
             else if (name == "printer-name")
                 printer = cups::attributeText(a);
-            else if (name == "notify-subscribed-event" && cups::attributeText(a) == QLatin1String("job-config-changed"))
-                everyQueue = true;
+            else if (name == "notify-subscribed-event") {
+                const QString event = cups::attributeText(a);
+                everyQueue = everyQueue || event == QLatin1String("job-config-changed");
+                jobState = jobState || event == QLatin1String("job-state-changed");
+            }
         }
         endOfEvent();
         return true;
@@ -469,14 +484,48 @@ private:
         std::vector<PrinterInfoRecord> now = cups::toRecords(list.queues);
         // Readers of the queue list see what a change they hear of tells.
         m_monitor.publishQueues(now);
-        if (m_snapshot)
-            for (const PrinterChange& change : diffPrinters(*m_snapshot, now))
+        if (m_snapshot) {
+            std::vector<PrinterChange> changes = diffPrinters(*m_snapshot, now);
+            m_snapshot = std::move(now);
+            addJobStateChanges(changes, m_jobStateNames);
+            for (const PrinterChange& change : changes)
                 m_monitor.post(change);
-        m_snapshot = std::move(now);
+        } else {
+            m_snapshot = std::move(now);
+        }
+        m_jobStateNames.clear();
+    }
+
+    // The printers among `names` whose jobs changed state per the events are
+    // reported as such (field 0x102): with the other fields of their change,
+    // or in a change of their own. Only a printer known before and after.
+    void addJobStateChanges(std::vector<PrinterChange>& changes, const std::set<QString>& names)
+    {
+        for (const QString& name : names) {
+            if (!m_jobStateNames.count(name))
+                continue;
+            const auto known = std::find_if(m_snapshot->begin(), m_snapshot->end(),
+                                            [&](const PrinterInfoRecord& r) { return r.printerName == name; });
+            const auto change = std::find_if(changes.begin(), changes.end(),
+                                             [&](const PrinterChange& c) { return c.printerName == name; });
+            if (change != changes.end()) {
+                if (change->changed == win32printer::kChangeSetPrinter)
+                    change->notifyFields.push_back(win32printer::kFieldJobStates);
+            } else if (known != m_snapshot->end()) {
+                PrinterChange own = cups::toChange(*known);
+                own.changed = win32printer::kChangeSetPrinter;
+                own.notifyFields = {win32printer::kFieldJobStates};
+                changes.push_back(std::move(own));
+            }
+        }
+        if (&names != &m_jobStateNames)
+            for (const QString& name : names)
+                m_jobStateNames.erase(name);
     }
 
     void lostScheduler()
     {
+        m_jobStateNames.clear();
         m_pollTimer.stop();
         m_settleTimer.stop();
         m_connection.reset();
@@ -500,6 +549,7 @@ private:
     bool m_lossReported = false;
     bool m_pendingFull = false;
     std::set<QString> m_pendingNames;
+    std::set<QString> m_jobStateNames;  // printers with a job that changed state
     bool m_listening = false;  // connected to the notifier's signals
     int m_subscriptionId = 0;
     int m_nextSequence = 1;

@@ -3,6 +3,7 @@
 #include "printers/cupsconnection.h"
 #include "printers/printerapi.h"
 
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -13,22 +14,33 @@ namespace {
 // The retry waits for the user to answer the authentication dialog.
 constexpr int kPrivilegedWaitMs = 120 * 1000;
 
-QString findTool(const QString& name)
-{
-    QString path = QStandardPaths::findExecutable(name);
-    if (path.isEmpty())
-        path = QStandardPaths::findExecutable(
-            name, {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin"), QStringLiteral("/usr/bin")});
-    return path;
-}
+// Each command by the path its polkit action names (see printers/CMakeLists.txt).
+struct PrivilegedTool {
+    const char* name;
+    const char* path;
+};
+constexpr PrivilegedTool kTools[] = {
+    {"lpadmin", KORVANE_LPADMIN_PATH},         {"cupsenable", KORVANE_CUPSENABLE_PATH},
+    {"cupsdisable", KORVANE_CUPSDISABLE_PATH}, {"cupsaccept", KORVANE_CUPSACCEPT_PATH},
+    {"cupsreject", KORVANE_CUPSREJECT_PATH},   {"cancel", KORVANE_CANCEL_PATH},
+    {"lp", KORVANE_LP_PATH},
+};
 
 }  // namespace
+
+QString privilegedToolPath(const QString& tool)
+{
+    for (const PrivilegedTool& known : kTools)
+        if (tool == QLatin1String(known.name))
+            return QString::fromUtf8(known.path);
+    return {};
+}
 
 win32::ErrorCode runCupsToolAsAdmin(const QString& tool, const QStringList& arguments)
 {
     const QString pkexec = QStandardPaths::findExecutable(QStringLiteral("pkexec"));
-    const QString program = findTool(tool);
-    if (pkexec.isEmpty() || program.isEmpty()) {
+    const QString program = privilegedToolPath(tool);
+    if (pkexec.isEmpty() || program.isEmpty() || !QFileInfo(program).isExecutable()) {
         qInfo("printers: request refused and no pkexec/%s to retry with", qPrintable(tool));
         return win32::kAccessDenied;
     }

@@ -52,6 +52,13 @@ constexpr std::uint32_t kFieldPrinterName = 0x01;
 constexpr std::uint32_t kFieldAttributes = 0x0D;
 constexpr std::uint32_t kFieldStatus = 0x12;
 constexpr std::uint32_t kFieldCJobs = 0x14;
+// Ours, outside Windows' range: the queue's supplies (marker-* values)
+// changed; it began or stopped taking new jobs (printer-is-accepting-jobs).
+constexpr std::uint32_t kFieldSupplies = 0x100;
+constexpr std::uint32_t kFieldAccepting = 0x101;
+// Ours: a job of the queue changed state (held, released, ...) as far as the
+// scheduler's events tell.
+constexpr std::uint32_t kFieldJobStates = 0x102;
 
 // What "openManager" answers when the page passed fewer than two arguments.
 constexpr std::uint32_t kOpenManagerMissingArgument = 0x20000001;

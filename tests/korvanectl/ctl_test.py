@@ -459,7 +459,7 @@ def repair():
 
 def watch():
     """printers --watch --json on a scheduler of this test's own: each change
-    made with lpadmin/cupsdisable arrives as one line, SIGINT ends it."""
+    made with lpadmin/cupsdisable/cupsreject arrives as one line, SIGINT ends it."""
     import queue
     import signal
     import threading
@@ -487,6 +487,10 @@ def watch():
              {"changes": ["deleted"], "fields": [], "name": "watched", "server": ""}),
             (["cupsenable", "-h", server, "inkjet"],
              dict(base, changes=["modified"], fields=["status"], name="inkjet", state="idle")),
+            (["cupsreject", "-h", server, "inkjet"],
+             dict(base, changes=["modified"], fields=["accepting"], name="inkjet", state="idle")),
+            (["cupsaccept", "-h", server, "inkjet"],
+             dict(base, changes=["modified"], fields=["accepting"], name="inkjet", state="idle")),
         ]
         for command, expected in steps:
             tool(command)

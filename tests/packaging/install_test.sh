@@ -40,9 +40,9 @@ desktop-file-validate "$prefix/share/applications/korvane.desktop"
 appstreamcli validate --no-net --pedantic "$prefix/share/metainfo/com.velmora.Korvane.metainfo.xml" >/dev/null
 [ -f "$prefix/share/icons/hicolor/scalable/apps/korvane.svg" ] || { echo "FAIL: icon missing"; exit 1; }
 
-# The polkit actions of the privileged repairs: well-formed, valid against
-# polkit's DTD, naming the installed salvane and lpadmin with their own
-# messages and a kept authorisation.
+# The polkit actions of the privileged repairs and CUPS commands: well-formed,
+# valid against polkit's DTD, naming the installed salvane and the commands
+# with their own messages and a kept authorisation.
 policy="$prefix/share/polkit-1/actions/com.velmora.korvane.policy"
 [ -f "$policy" ] || { echo "FAIL: polkit policy missing"; exit 1; }
 dtd=/usr/share/polkit-1/policyconfig-1.dtd
@@ -54,7 +54,23 @@ grep -q '<annotate key="org.freedesktop.policykit.exec.path">/usr/lib/korvane/sa
   || { echo "FAIL: the policy does not name the installed salvane"; exit 1; }
 grep -q '<annotate key="org.freedesktop.policykit.exec.path">/usr/sbin/lpadmin</annotate>' <<<"$policy_text" \
   || { echo "FAIL: the policy does not name lpadmin"; exit 1; }
-[ "$(grep -c '<allow_active>auth_admin_keep</allow_active>' <<<"$policy_text")" = 2 ] \
+# Each CUPS command the privileged retry runs has an action of its own naming
+# the path the program runs it by (the build's setting, which must be the
+# command's real place here) with English and Chinese texts.
+for tool in lpadmin cupsenable cupsdisable cupsaccept cupsreject cancel lp; do
+  upper=$(tr '[:lower:]' '[:upper:]' <<<"$tool")
+  path=$(sed -n "s/^KORVANE_${upper}_PATH:[A-Z]*=//p" "$build/CMakeCache.txt")
+  [ -n "$path" ] || { echo "FAIL: the build has no path for $tool"; exit 1; }
+  [ -x "$path" ] || { echo "FAIL: $tool is not at $path on this system"; exit 1; }
+  action=$(sed -n "/<action id=\"com.velmora.korvane.$tool\">/,/<\/action>/p" "$policy")
+  grep -qF "<annotate key=\"org.freedesktop.policykit.exec.path\">$path</annotate>" <<<"$action" \
+    || { echo "FAIL: the action for $tool does not name $path"; exit 1; }
+  grep -q '<message xml:lang="zh_CN">' <<<"$action" && grep -q "<message>A program wants to .* with $tool" <<<"$action" \
+    || { echo "FAIL: the action for $tool lacks its messages"; exit 1; }
+  grep -q '<allow_active>auth_admin_keep</allow_active>' <<<"$action" \
+    || { echo "FAIL: the action for $tool does not keep the authorisation"; exit 1; }
+done
+[ "$(grep -c '<allow_active>auth_admin_keep</allow_active>' <<<"$policy_text")" = 8 ] \
   || { echo "FAIL: the policy's actions do not keep the authorisation"; exit 1; }
 grep -q 'Korvane wants to repair printing' <<<"$policy_text" || { echo "FAIL: the policy lacks its message"; exit 1; }
 

@@ -106,6 +106,13 @@ test('printer change events', async (t) => {
     assert.deepEqual(r.renamed, { from: 'B', to: 'B2' });
     assert.ok(r.list.some((p) => p.printerName === 'B2'));
   });
+  await t.test('supplies only: the list stays as it was and is not read again', () => {
+    const r = printers.applyPrinterChange(base, change({ dwChanged: 2, printerName: 'A', dwNotifyField: [0x100],
+                                                          dwAttribute: 0x44 }));
+    assert.deepEqual(r.list, base);
+    assert.equal(r.refresh, false);
+    assert.equal(r.updated, 'A');
+  });
   await t.test('unknown printer or no fields: refresh', () => {
     assert.equal(printers.applyPrinterChange(base, change({ dwChanged: 2, printerName: 'Z', dwNotifyField: [0x12] })).refresh, true);
     assert.equal(printers.applyPrinterChange(base, change({ dwChanged: 2, printerName: 'A' })).refresh, true);

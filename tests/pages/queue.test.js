@@ -127,6 +127,31 @@ test('supplies are read again when the program reports a change of that printer'
   assert.match(bars[0].textContent, /10% — low/);
 });
 
+test('a report that only the supplies changed reads that printer\'s supplies again and changes nothing else', () => {
+  const page = open();
+  page.deliverPrinters();
+  const listCalls = page.named('enumPrinters').length;
+  const supplyCalls = page.named('getPrinterSupplies').length;
+  const statusBefore = page.card('Office Laser').querySelectorAll('.status')[0].textContent;
+  page.state.supplies = { code: 0, supplies: [
+    { name: 'Black Toner', color: '#000000', level: 55, type: 'toner' },
+    { name: 'Cyan Ink', color: '#00FFFF', level: 3, type: 'ink' },
+    { name: 'Waste', color: '', level: -3, type: 'waste-toner' }] };
+  // What the change monitor sends when a driver reported new levels (0x100):
+  // every other value as it was.
+  page.window.notifyPrinterChangeByCpp({ dwChanged: 2, dwNotifyField: [0x100], printerName: 'Office Laser', printerServer: '',
+                                         newPrinterName: '', dwAttribute: 0x4c, dwPrinterStatus: 0, dwJobStatus: 0, dwCjobs: 0 });
+  page.advance(100);
+  assert.deepEqual(page.window.errors, []);
+  const bars = page.card('Office Laser').querySelectorAll('.supply');
+  assert.equal(bars.length, 3);
+  assert.match(bars[0].textContent, /Black Toner55%/);
+  assert.match(bars[1].textContent, /Cyan Ink3% — low/);
+  assert.deepEqual(page.named('getPrinterSupplies').slice(supplyCalls).map((c) => c.args), [['Office Laser']]);
+  assert.equal(page.named('enumPrinters').length, listCalls);
+  assert.equal(page.card('Office Laser').querySelectorAll('.status')[0].textContent, statusBefore);
+});
+
 test('pause and resume follow the printer state', () => {
   const page = open();
   const paused = JSON.parse(JSON.stringify(SAMPLE_PRINTERS));
@@ -165,6 +190,37 @@ test('accepting documents toggles with a boolean', () => {
   page.advance(100);
   assert.deepEqual(page.named('setPrinterAcceptJobs').map((c) => c.args), [['Office Laser', true], ['Hall Inkjet', false]]);
   assert.match(page.text('printers-notice'), /“Hall Inkjet” refuses new documents/);
+});
+
+test('a queue that another program set to refuse documents shows it after the program\'s report', () => {
+  const page = open();
+  page.deliverPrinters();
+  assert.equal(page.button('Office Laser', 'setPrinterAcceptJobs').textContent, 'Refuse new documents');
+  const jobCalls = page.named('getPrinterJobs').length;
+  page.state.jobs.accepting = false;
+  // What the change monitor sends when only printer-is-accepting-jobs changed (0x101).
+  page.window.notifyPrinterChangeByCpp({ dwChanged: 2, dwNotifyField: [0x101], printerName: 'Office Laser', printerServer: '',
+                                         newPrinterName: '', dwAttribute: 0x4c, dwPrinterStatus: 0, dwJobStatus: 0, dwCjobs: 0 });
+  page.advance(100);
+  assert.deepEqual(page.window.errors, []);
+  assert.deepEqual(page.named('getPrinterJobs').slice(jobCalls).map((c) => c.args), [['Office Laser']]);
+  assert.equal(page.button('Office Laser', 'setPrinterAcceptJobs').textContent, 'Accept documents');
+});
+
+test('a document released in another program loses its Release button after the program\'s report', () => {
+  const page = open();
+  page.deliverPrinters();
+  page.button('Office Laser', 'getPrinterJobs').click();
+  const releases = () => page.card('Office Laser').querySelectorAll('[data-action="releasePrinterJob"]');
+  assert.equal(releases().length, 1);
+  page.state.jobs.jobs.forEach((j) => { j.state = 'pending'; });
+  // What the change monitor sends when only a job's state changed (0x102).
+  page.window.notifyPrinterChangeByCpp({ dwChanged: 2, dwNotifyField: [0x102], printerName: 'Office Laser', printerServer: '',
+                                         newPrinterName: '', dwAttribute: 0x4c, dwPrinterStatus: 0, dwJobStatus: 0, dwCjobs: 2 });
+  page.advance(100);
+  assert.deepEqual(page.window.errors, []);
+  assert.equal(releases().length, 0);
+  assert.equal(page.card('Office Laser').querySelectorAll('tr[data-job]').length, 2);
 });
 
 test('the document list shows each job; one is cancelled and a held one released', () => {

@@ -6,6 +6,7 @@
 #include "printers/printerapi.h"
 #include "printers/printercontrol.h"
 #include "printers/printertestutil.h"
+#include "printers/privilegedretry.h"
 #include "support/testsupport.h"
 
 #include <QJsonDocument>
@@ -70,4 +71,46 @@ TEST(ControlRefusal, DismissedDialogIsAccessDenied)
     EXPECT_EQ(pausePrinter("inkjet"), 5);
     EXPECT_TRUE(fakes.ran("pkexec"));
     EXPECT_FALSE(paused("inkjet"));
+}
+
+// pkexec picks the polkit action by the program's absolute path: the retry
+// runs each command by the path its action in com.velmora.korvane.policy
+// names (the same build settings make both), never a same-named program that
+// PATH finds first.
+TEST(ControlRefusal, RetryRunsTheCommandByThePathItsPolkitActionNames)
+{
+    const std::pair<QString, QString> expected[] = {
+        { "lpadmin", KORVANE_LPADMIN_PATH }, { "cupsenable", KORVANE_CUPSENABLE_PATH },
+        { "cupsdisable", KORVANE_CUPSDISABLE_PATH }, { "cupsaccept", KORVANE_CUPSACCEPT_PATH },
+        { "cupsreject", KORVANE_CUPSREJECT_PATH }, { "cancel", KORVANE_CANCEL_PATH }, { "lp", KORVANE_LP_PATH },
+    };
+    for (const auto& [tool, path] : expected) {
+        EXPECT_EQ(privilegedToolPath(tool), path);
+        EXPECT_TRUE(path.startsWith('/') && path.endsWith('/' + tool)) << path.toStdString();
+    }
+    EXPECT_EQ(privilegedToolPath("sh"), "");
+    EXPECT_EQ(privilegedToolPath(""), "");
+
+    setPasswordPrompt({});
+    FakePrograms fakes;
+    fakes.add("pkexec", "exit 0\n");
+    fakes.add("cupsdisable", "exit 0\n");
+    fakes.add("cupsenable", "exit 0\n");
+    testsupport::ScopedEnv path("PATH", fakes.dir().toUtf8() + ":/usr/bin:/usr/sbin:/bin:/sbin");
+    EXPECT_EQ(pausePrinter("inkjet"), 0);
+    EXPECT_EQ(fakes.argumentsOf("pkexec").value(0), KORVANE_CUPSDISABLE_PATH);
+    EXPECT_EQ(resumePrinter("inkjet"), 0);
+    EXPECT_EQ(fakes.argumentsOf("pkexec").value(0), KORVANE_CUPSENABLE_PATH);
+    EXPECT_FALSE(fakes.ran("cupsdisable"));
+    EXPECT_FALSE(fakes.ran("cupsenable"));
+}
+
+TEST(ControlRefusal, RetryWithAnUnknownCommandRunsNothing)
+{
+    setPasswordPrompt({});
+    FakePrograms fakes;
+    fakes.add("pkexec", "exit 0\n");
+    testsupport::ScopedEnv path("PATH", fakes.dir().toUtf8() + ":/usr/bin:/usr/sbin:/bin:/sbin");
+    EXPECT_EQ(runCupsToolAsAdmin("sh", { "-c", "true" }), 5);
+    EXPECT_FALSE(fakes.ran("pkexec"));
 }

@@ -215,6 +215,46 @@ TEST(PrinterDiff, IdenticalReadingsAreSilent)
     EXPECT_TRUE(diffPrinters({}, {}).empty());
 }
 
+TEST(PrinterDiff, NewSupplyValuesAreASuppliesChangeOnly)
+{
+    PrinterInfoRecord before = queue("a", 0, 1);
+    before.markers = {{"Black", "Cyan"}, {"#000000", "#00FFFF"}, {80, 60}, {"toner", "toner"}};
+    PrinterInfoRecord after = before;
+    after.markers.levels = {79, 60};
+    const std::vector<PrinterChange> changes = diffPrinters({before}, {after});
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(changes[0].changed, w::kChangeSetPrinter);
+    EXPECT_EQ(changes[0].notifyFields, std::vector<std::uint32_t>{w::kFieldSupplies});
+    EXPECT_EQ(changes[0].cjobs, 1u);
+    // A supply that appears, or a colour that changes, is one as well.
+    after = before;
+    after.markers.names << "Magenta";
+    EXPECT_EQ(diffPrinters({before}, {after}).size(), 1u);
+    after = before;
+    after.markers.colors[1] = "#00FFFE";
+    EXPECT_EQ(diffPrinters({before}, {after}).size(), 1u);
+    EXPECT_TRUE(diffPrinters({before}, {before}).empty());
+}
+
+TEST(PrinterDiff, RefusingNewJobsIsAnAcceptingChangeOnly)
+{
+    PrinterInfoRecord before = queue("a");
+    PrinterInfoRecord after = before;
+    after.accepting = false;
+    const std::vector<PrinterChange> changes = diffPrinters({before}, {after});
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(changes[0].notifyFields, std::vector<std::uint32_t>{w::kFieldAccepting});
+    EXPECT_EQ(diffPrinters({after}, {before}).size(), 1u);
+}
+
+TEST(PrinterRecord, SuppliesComeFromTheMarkerAttributes)
+{
+    cups::QueueAttributes attributes;
+    attributes.name = "a";
+    attributes.markers = {{"Black"}, {"#000000"}, {42}, {"toner"}};
+    EXPECT_EQ(cups::toRecord(attributes, false).markers, attributes.markers);
+}
+
 TEST(PrinterNames, NamesCupsCouldNeverHaveAreRefused)
 {
     const QString refused[] = {

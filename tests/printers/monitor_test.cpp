@@ -7,12 +7,14 @@
 // binary whose suite is named by KORVANE_MONITOR_SUITE).
 
 #include "printers/printerapi.h"
+#include "printers/printercontrol.h"
 #include "printers/printertestutil.h"
 #include "printers/win32printer.h"
 #include "support/testsupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cups/cups.h>
@@ -196,6 +198,137 @@ QString bed()
 QString bedDir()
 {
     return qEnvironmentVariable("KORVANE_CUPS_BED_DIR");
+}
+
+// A queue whose driver reports supply levels while it prints, as drivers and
+// backends do: the scheduler takes "ATTR: marker-..." lines from the standard
+// error of a job's filters and backend alike (filter(7)). The queue's only
+// filter (a PPD naming it by its absolute path) copies each step file that
+// appears in its folder to its standard error, in order, and ends the job
+// when "end" appears; it waits two minutes at most. The folder and script
+// belong to root and are not writable by others, as the scheduler wants of
+// a filter.
+class SupplyReportingQueue {
+public:
+    explicit SupplyReportingQueue(const QString& name) : m_name(name), m_dir(bedDir() + "/supplies-" + name)
+    {
+        QDir(m_dir).removeRecursively();
+        QDir().mkpath(m_dir);
+        QFile(m_dir).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                    QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+        const QString filter = m_dir + "/report-supplies";
+        testsupport::writeFile(filter, "#!/bin/sh\n"
+                                       "dir='" + m_dir.toUtf8() + "'\n"
+                                       "step=1 round=0\n"
+                                       "while [ $round -lt 1200 ] && [ ! -f \"$dir/end\" ]; do\n"
+                                       "  if [ -f \"$dir/step-$step\" ]; then\n"
+                                       "    cat \"$dir/step-$step\" >&2\n"
+                                       "    step=$((step + 1))\n"
+                                       "  fi\n"
+                                       "  sleep 0.1\n"
+                                       "  round=$((round + 1))\n"
+                                       "done\n",
+                               true);
+        QString ppd = QString::fromUtf8(testsupport::readFile(bedDir() + "/ppd-cache/laserjet.ppd"));
+        ppd.remove(QRegularExpression("^\\*cupsFilter2?:[^\\n]*\\n", QRegularExpression::MultilineOption));
+        ppd += "*cupsFilter: \"text/plain 0 " + filter + "\"\n";
+        testsupport::writeFile(m_dir + "/queue.ppd", ppd.toUtf8());
+        m_added = addQueue(m_name, {"-P", m_dir + "/queue.ppd"});
+    }
+    ~SupplyReportingQueue()
+    {
+        end();
+        removeQueue(m_name);
+        QDir(m_dir).removeRecursively();
+    }
+    bool added() const { return m_added; }
+    // The next step's text, written whole before the filter can see it.
+    bool report(const QByteArray& line)
+    {
+        const QString step = m_dir + "/step-" + QString::number(++m_steps);
+        return testsupport::writeFile(step + ".new", line + "\n") && QFile::rename(step + ".new", step);
+    }
+    void end() { testsupport::writeFile(m_dir + "/end", ""); }
+
+private:
+    QString m_name;
+    QString m_dir;
+    int m_steps = 0;
+    bool m_added = false;
+};
+
+// What "getPrinterSupplies" answers, one "name colour level type" a supply.
+QStringList supplies(const QString& queue)
+{
+    const QJsonObject answer = QJsonDocument::fromJson(getPrinterSupplies(queue).toUtf8()).object();
+    QStringList list;
+    for (const QJsonValue& value : answer["supplies"].toArray()) {
+        const QJsonObject s = value.toObject();
+        list << QStringLiteral("%1 %2 %3 %4")
+                    .arg(s["name"].toString(), s["color"].toString())
+                    .arg(s["level"].toInt())
+                    .arg(s["type"].toString());
+    }
+    return answer["code"].toInt(-1) == 0 ? list : QStringList{"code " + QString::number(answer["code"].toInt(-1))};
+}
+
+// New supply levels reported while a job prints reach a subscribed window as
+// a change of the queue's supplies and nothing else; the same levels again
+// are no change. `wait` is how long a reading may take to come.
+void expectSupplyReports(RecordingWindow& window, const QString& queueName, int wait)
+{
+    SupplyReportingQueue queue(queueName);
+    ASSERT_TRUE(queue.added());
+    ASSERT_TRUE(window.waitForChange([&](const PrinterChange& c) { return c.printerName == queueName; }, wait));
+    ASSERT_EQ(supplies(queueName), QStringList());
+
+    // The job holds the queue printing until it ends.
+    ASSERT_EQ(run("lp", {"-d", queueName, "/etc/hostname"}), 0);
+    const auto printingOneJob = [&](const PrinterChange& c) {
+        return c.printerName == queueName && c.cjobs == 1 && c.printerStatus == w::kStatusPrinting;
+    };
+    ASSERT_TRUE(window.waitForChange(printingOneJob, wait)) << describe(window.changes());
+    window.clear();
+
+    const auto suppliesChange = [&](const PrinterChange& c) {
+        return c.printerName == queueName && hasField(c, w::kFieldSupplies);
+    };
+    const auto onlySupplies = [&] {
+        const std::vector<PrinterChange> changes = window.changes();
+        ASSERT_EQ(changes.size(), 1u) << describe(changes);
+        EXPECT_EQ(changes.front().changed, w::kChangeSetPrinter);
+        EXPECT_EQ(changes.front().notifyFields, std::vector<std::uint32_t>{w::kFieldSupplies});
+        EXPECT_TRUE(printingOneJob(changes.front())) << describe(changes);
+    };
+    // The driver names its supplies with their first levels...
+    ASSERT_TRUE(queue.report("ATTR: marker-names=Black,Cyan marker-colors=#000000,#00FFFF "
+                             "marker-types=toner,toner marker-levels=80,60"));
+    ASSERT_TRUE(window.waitForChange(suppliesChange, wait)) << describe(window.changes());
+    pause(1000);
+    onlySupplies();
+    EXPECT_EQ(supplies(queueName), QStringList({"Black #000000 80 toner", "Cyan #00FFFF 60 toner"}));
+
+    // ... then reports new levels alone.
+    window.clear();
+    ASSERT_TRUE(queue.report("ATTR: marker-levels=79,55"));
+    ASSERT_TRUE(window.waitForChange(suppliesChange, wait)) << describe(window.changes());
+    pause(1000);
+    onlySupplies();
+    EXPECT_EQ(supplies(queueName), QStringList({"Black #000000 79 toner", "Cyan #00FFFF 55 toner"}));
+
+    // The same levels again, then the end of the job: its state and count
+    // change, the supplies do not.
+    window.clear();
+    ASSERT_TRUE(queue.report("ATTR: marker-levels=79,55"));
+    queue.end();
+    ASSERT_TRUE(window.waitForChange(
+        [&](const PrinterChange& c) { return c.printerName == queueName && c.cjobs == 0 && c.printerStatus == 0; },
+        wait))
+        << describe(window.changes());
+    pause(1000);
+    for (const PrinterChange& change : window.changes())
+        EXPECT_FALSE(hasField(change, w::kFieldSupplies)) << describe(window.changes());
+    EXPECT_EQ(supplies(queueName), QStringList({"Black #000000 79 toner", "Cyan #00FFFF 55 toner"}));
 }
 
 }  // namespace
@@ -495,4 +628,79 @@ TEST_F(KORVANE_MONITOR_SUITE, SubscriptionCancelledFromOutsideWithTheTableFullKe
     for (const PrinterChange& change : window.changes())
         EXPECT_FALSE(isServerUnknown(change)) << change.printerName.toStdString();
     run("lpadmin", {"-p", "inkjet", "-L", "Room 2"});
+}
+
+TEST_F(KORVANE_MONITOR_SUITE, SupplyLevelsReportedDuringAJobAreASuppliesChange)
+{
+    EXPECT_EQ(PrinterMonitor::instance().notificationMethod(), expectedMethod());
+    expectSupplyReports(window, "mon_supplies", 15000);
+}
+
+TEST_F(KORVANE_MONITOR_SUITE, SupplyLevelsAreASuppliesChangeWhenReadingWithoutASubscription)
+{
+    PrinterMonitor::instance().unsubscribe(window.handle());
+    PrinterMonitor::instance().stop();
+    ASSERT_TRUE(fillSubscriptionTable());
+    window.clear();
+    startMonitor();
+    ASSERT_EQ(PrinterMonitor::instance().notificationMethod(), "poll");
+    expectSupplyReports(window, "mon_supplies_poll", 15000);
+    EXPECT_EQ(PrinterMonitor::instance().notificationMethod(), "poll");
+}
+
+// Refusing new documents changes neither the state nor the reasons: only
+// printer-is-accepting-jobs, which the card's accept/refuse button shows.
+TEST_F(KORVANE_MONITOR_SUITE, RefusingAndAcceptingDocumentsIsAnAcceptingChange)
+{
+    ASSERT_TRUE(addQueue("mon_accepting"));
+    ASSERT_TRUE(window.waitForChange([](const PrinterChange& c) { return c.printerName == "mon_accepting"; }));
+    // lpadmin adds the queue, then enables it: past a few pulls the picture
+    // is settled.
+    pause(2500);
+    window.clear();
+    for (const char* tool : {"cupsreject", "cupsaccept"}) {
+        ASSERT_EQ(run(tool, {"mon_accepting"}), 0);
+        EXPECT_TRUE(window.waitForChange(
+            [](const PrinterChange& c) { return c.printerName == "mon_accepting"; }, 15000))
+            << tool;
+        pause(500);
+        const std::vector<PrinterChange> changes = window.changes();
+        ASSERT_EQ(changes.size(), 1u) << tool << "\n" << describe(changes);
+        EXPECT_EQ(changes.front().changed, w::kChangeSetPrinter);
+        EXPECT_EQ(changes.front().notifyFields, std::vector<std::uint32_t>{w::kFieldAccepting}) << tool;
+        EXPECT_EQ(changes.front().printerStatus, 0u);
+        window.clear();
+    }
+    removeQueue("mon_accepting");
+}
+
+// Holding or releasing a job changes no value of its queue (the count of
+// unfinished jobs stays), only the job: the scheduler's event tells.
+TEST_F(KORVANE_MONITOR_SUITE, HoldingAndReleasingAJobIsAJobStateChange)
+{
+    ASSERT_TRUE(addQueue("mon_held"));
+    ASSERT_EQ(run("cupsdisable", {"mon_held"}), 0);
+    QByteArray output;
+    ASSERT_EQ(run("lp", {"-d", "mon_held", "-H", "hold", "/etc/hostname"}, &output), 0);
+    const QString job = QString::fromUtf8(output).section(' ', 3, 3);
+    ASSERT_TRUE(job.startsWith("mon_held-")) << output.toStdString();
+    ASSERT_TRUE(window.waitForChange([](const PrinterChange& c) {
+        return c.printerName == "mon_held" && c.cjobs == 1 && (c.printerStatus & w::kStatusPaused);
+    }, 15000));
+    pause(2500);
+    window.clear();
+    for (const char* how : {"resume", "hold"}) {
+        ASSERT_EQ(run("lp", {"-i", job, "-H", how}), 0);
+        EXPECT_TRUE(window.waitForChange([](const PrinterChange& c) { return c.printerName == "mon_held"; }, 15000))
+            << how;
+        pause(1000);
+        const std::vector<PrinterChange> changes = window.changes();
+        ASSERT_EQ(changes.size(), 1u) << how << "\n" << describe(changes);
+        EXPECT_EQ(changes.front().changed, w::kChangeSetPrinter);
+        EXPECT_EQ(changes.front().notifyFields, std::vector<std::uint32_t>{w::kFieldJobStates}) << how;
+        EXPECT_EQ(changes.front().cjobs, 1u);
+        EXPECT_EQ(changes.front().printerStatus, w::kStatusPaused);
+        window.clear();
+    }
+    removeQueue("mon_held");
 }

@@ -136,6 +136,12 @@ QJsonObject changeObject(const PrinterAPI::PrinterChange& change)
             fields.append(QStringLiteral("status"));
         else if (field == w::kFieldCJobs)
             fields.append(QStringLiteral("jobs"));
+        else if (field == w::kFieldSupplies)
+            fields.append(QStringLiteral("supplies"));
+        else if (field == w::kFieldAccepting)
+            fields.append(QStringLiteral("accepting"));
+        else if (field == w::kFieldJobStates)
+            fields.append(QStringLiteral("job-states"));
     }
     QJsonObject object;
     object.insert(QStringLiteral("changes"), changes);
