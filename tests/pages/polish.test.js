@@ -42,7 +42,12 @@ test('each panel opens at its top', () => {
 
 test('words in table cells are not broken, and a click draws no focus ring', () => {
   const css = require('node:fs').readFileSync(require('node:path').resolve(__dirname, '../../html/css/main.css'), 'utf8');
-  assert.doesNotMatch(css, /overflow-wrap:\s*anywhere/);
+  // Only names and addresses that came from the network may break anywhere:
+  // one of them can be a single word wider than the window.
+  css.split('\n').filter((l) => /overflow-wrap:\s*anywhere/.test(l)).forEach((line) => {
+    assert.match(line, /^#search-table td:first-child, #search-table td:last-child \.muted \{/, line);
+  });
+  assert.match(css, /^td \{ overflow-wrap: break-word; hyphens: none; \}$/m);
   assert.match(css, /th \{[^}]*white-space: nowrap/);
   assert.match(css, /:focus:not\(:focus-visible\) \{ outline: none; \}/);
   css.split('\n').filter((l) => /:focus\b(?!-visible)/.test(l) && !/:not\(:focus-visible\)/.test(l)).forEach((line) => {
