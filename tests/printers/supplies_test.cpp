@@ -51,7 +51,8 @@ TEST(DriverlessSupplies, AreThePrintersOwn)
         { "supplies",
             QJsonArray { supply("Toner Waste Tank", "", 25, "waste-toner"),
                 supply("Black Toner", "#000000", 75, "toner") } } };
-    EXPECT_EQ(parsed(getPrinterSupplies(name)), expected);
+    const QString answer = getPrinterSupplies(name);
+    EXPECT_EQ(parsed(answer), expected) << qPrintable(answer);
     EXPECT_TRUE(removeQueue(name));
 }
 
@@ -64,7 +65,7 @@ TEST(DriverlessSupplies, APrinterThatDoesNotAnswerHasNone)
                   { QStringLiteral("-p"), name, QStringLiteral("-E"), QStringLiteral("-v"),
                       QStringLiteral("ipp://127.0.0.1:9/ipp/print") }),
         0);
-    EXPECT_EQ(parsed(getPrinterSupplies(name)),
-        QJsonObject({ { "code", 0 }, { "supplies", QJsonArray() } }));
+    const QString answer = getPrinterSupplies(name);
+    EXPECT_EQ(parsed(answer), QJsonObject({ { "code", 0 }, { "supplies", QJsonArray() } })) << qPrintable(answer);
     EXPECT_TRUE(removeQueue(name));
 }
