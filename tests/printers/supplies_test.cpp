@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QTcpServer>
+#include <QTcpSocket>
 
 #include <gtest/gtest.h>
 
@@ -56,7 +58,7 @@ TEST(DriverlessSupplies, AreThePrintersOwn)
     EXPECT_TRUE(removeQueue(name));
 }
 
-TEST(DriverlessSupplies, APrinterThatDoesNotAnswerHasNone)
+TEST(DriverlessSupplies, APrinterThatRefusesTheConnectionHasNone)
 {
     // Nothing listens on port 9 in the namespace: the connection is refused.
     const QString name = QStringLiteral("supplies-gone");
@@ -67,5 +69,30 @@ TEST(DriverlessSupplies, APrinterThatDoesNotAnswerHasNone)
         0);
     const QString answer = getPrinterSupplies(name);
     EXPECT_EQ(parsed(answer), QJsonObject({ { "code", 0 }, { "supplies", QJsonArray() } })) << qPrintable(answer);
+    EXPECT_TRUE(removeQueue(name));
+}
+
+TEST(DriverlessSupplies, APrinterThatNeverAnswersIsAskedOnceAndGivesNone)
+{
+    // Takes the connection (the kernel does) but never answers.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    const QString name = QStringLiteral("supplies-silent");
+    removeQueue(name);
+    ASSERT_EQ(run(QStringLiteral("lpadmin"),
+                  { QStringLiteral("-p"), name, QStringLiteral("-E"), QStringLiteral("-v"),
+                      QStringLiteral("ipp://127.0.0.1:%1/ipp/print").arg(silent.serverPort()) }),
+        0);
+    const QJsonObject none { { "code", 0 }, { "supplies", QJsonArray() } };
+    EXPECT_EQ(parsed(getPrinterSupplies(name)), none); // after the time limit
+    EXPECT_EQ(parsed(getPrinterSupplies(name)), none); // kept: not asked again
+    int connections = 0;
+    while (silent.waitForNewConnection(0)) {
+        while (QTcpSocket* socket = silent.nextPendingConnection()) {
+            ++connections;
+            delete socket;
+        }
+    }
+    EXPECT_EQ(connections, 1);
     EXPECT_TRUE(removeQueue(name));
 }
