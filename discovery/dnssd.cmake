@@ -3,9 +3,10 @@
 pkg_check_modules(AVAHI_CLIENT REQUIRED IMPORTED_TARGET avahi-client)
 find_package(Cups REQUIRED)
 list(APPEND KORVANE_DISCOVERY_SOURCES
-  dnssdtxt.cpp dnssdtxt.h
   dnssdbrowser.cpp dnssdbrowser.h
-  ippattributes.cpp ippattributes.h
-  ippprobe.cpp ippprobe.h
   netprintermerge.cpp netprintermerge.h)
-list(APPEND KORVANE_DISCOVERY_LIBS PkgConfig::AVAHI_CLIENT Cups::Cups)
+# The IPP client on its own, so the queue code can ask a printer too.
+korvane_library(korvane_ippclient
+  SOURCES dnssdtxt.cpp dnssdtxt.h ippattributes.cpp ippattributes.h ippprobe.cpp ippprobe.h
+  LIBS Cups::Cups)
+list(APPEND KORVANE_DISCOVERY_LIBS korvane_ippclient PkgConfig::AVAHI_CLIENT Cups::Cups)

@@ -11,9 +11,6 @@ namespace {
 struct HttpCloser {
     void operator()(http_t* http) const { httpClose(http); }
 };
-struct IppDeleter {
-    void operator()(ipp_t* ipp) const { ippDelete(ipp); }
-};
 
 // libcups asks this once its wait limit is up: giving up (0) ends the request.
 int giveUp(http_t*, void*)
@@ -36,16 +33,17 @@ std::string ippUri(const IppTarget& target)
         + target.resource;
 }
 
-IppProbeResult probePrinter(const IppTarget& target, std::chrono::milliseconds limit, int* cancel)
+IppAnswer askPrinter(const IppTarget& target, std::chrono::milliseconds limit, int* cancel,
+                     const char* const* attributes, int attributeCount)
 {
-    IppProbeResult result;
+    IppAnswer answer;
     const int ms = int(limit.count());
     std::unique_ptr<http_t, HttpCloser> http(
         httpConnect2(target.address.c_str(), target.port, nullptr, AF_INET,
                      target.tls ? HTTP_ENCRYPTION_ALWAYS : HTTP_ENCRYPTION_IF_REQUESTED, 1, ms, cancel));
     if (!http) {
-        result.error = "no connection: " + lastError();
-        return result;
+        answer.error = "no connection: " + lastError();
+        return answer;
     }
     httpSetTimeout(http.get(), ms / 1000.0, giveUp, nullptr);
 
@@ -53,17 +51,27 @@ IppProbeResult probePrinter(const IppTarget& target, std::chrono::milliseconds l
     const std::string uri = ippUri(target);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, "korvane");
-    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
-                  kRequestedPrinterAttributeCount, nullptr, kRequestedPrinterAttributes);
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", attributeCount, nullptr,
+                  attributes);
     // cupsDoRequest takes the request and frees it.
-    std::unique_ptr<ipp_t, IppDeleter> response(cupsDoRequest(http.get(), request, target.resource.c_str()));
-    if (!response) {
-        result.error = "no answer: " + lastError();
+    answer.response.reset(cupsDoRequest(http.get(), request, target.resource.c_str()));
+    if (!answer.response)
+        answer.error = "no answer: " + lastError();
+    return answer;
+}
+
+IppProbeResult probePrinter(const IppTarget& target, std::chrono::milliseconds limit, int* cancel)
+{
+    IppProbeResult result;
+    const IppAnswer answer =
+        askPrinter(target, limit, cancel, kRequestedPrinterAttributes, kRequestedPrinterAttributeCount);
+    if (!answer.response) {
+        result.error = answer.error;
         return result;
     }
-    result.attributes = printerAttributesFrom(response.get());
+    result.attributes = printerAttributesFrom(answer.response.get());
     if (!result.attributes)
-        result.error = std::string("refused: ") + ippErrorString(ippGetStatusCode(response.get()));
+        result.error = std::string("refused: ") + ippErrorString(ippGetStatusCode(answer.response.get()));
     return result;
 }
 

@@ -4,17 +4,22 @@
 
 #include "printers/printercontrol.h"
 
+#include "discovery/ippprobe.h"
 #include "printers/cupsspooler.h"
 #include "printers/printerapi.h"
+#include "printers/printersetup.h"
 #include "printers/privilegedretry.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <functional>
 #include <iterator>
+#include <map>
+#include <mutex>
 
 namespace PrinterAPI {
 
@@ -24,6 +29,9 @@ constexpr int kMaxQueueTextBytes = 127;
 constexpr std::size_t kMaxJobs = 500;
 constexpr std::size_t kMaxSupplies = 32;
 constexpr int kMaxReportedText = 255;
+constexpr int kMaxSupplyValueBytes = 1023;
+// How long a printer asked for its own supplies may take.
+constexpr std::chrono::milliseconds kPrinterSupplyLimit { 3000 };
 
 QString bounded(const QString& text)
 {
@@ -34,6 +42,7 @@ QString bounded(const QString& text)
 struct QueueRef {
     QString name;
     bool isClass = false;
+    QString deviceUri;
 };
 
 std::optional<QueueRef> findQueue(
@@ -50,7 +59,7 @@ std::optional<QueueRef> findQueue(
     const std::optional<cups::QueueAttributes> queue = cups::readQueue(connection, printerName, error);
     if (!queue)
         return std::nullopt;
-    return QueueRef { queue->name, queue->isClass() };
+    return QueueRef { queue->name, queue->isClass(), queue->deviceUri };
 }
 
 cups::Reply sendForQueue(cups::SpoolerConnection& connection, ipp_op_t operation, const QueueRef& queue,
@@ -179,6 +188,140 @@ std::vector<Supply> suppliesFromResponse(ipp_t* response)
     return suppliesFromMarkers(texts("marker-names"), texts("marker-colors"), levels, texts("marker-types"));
 }
 
+// A printer's keyword as the marker-types write them: "wasteToner",
+// "light_cyan" and "Light Cyan" read "waste-toner" and "light-cyan"; "" when
+// it holds anything but letters, digits, '-', '_' and spaces, or is long.
+QString keywordOf(const QByteArray& text)
+{
+    QString out;
+    char previous = 0;
+    for (const char c : text) {
+        const bool lower = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+        if (c >= 'A' && c <= 'Z') {
+            if ((previous >= 'a' && previous <= 'z') || (previous >= '0' && previous <= '9'))
+                out += QLatin1Char('-');
+            out += QLatin1Char(char(c - 'A' + 'a'));
+        } else if (lower) {
+            out += QLatin1Char(c);
+        } else if (c == '-' || c == '_' || c == ' ') {
+            if (!out.isEmpty() && !out.endsWith(QLatin1Char('-')))
+                out += QLatin1Char('-');
+        } else {
+            return {};
+        }
+        if (out.size() > 63)
+            return {};
+        previous = c;
+    }
+    while (out.endsWith(QLatin1Char('-')))
+        out.chop(1);
+    return out;
+}
+
+// "#RRGGBB" of a colorant name, "" for names without one.
+QString colorOfColorant(const QString& colorant)
+{
+    static const std::pair<const char*, const char*> kColors[] = { { "black", "#000000" },
+        { "photo-black", "#000000" }, { "matte-black", "#000000" }, { "cyan", "#00FFFF" },
+        { "light-cyan", "#E0FFFF" }, { "magenta", "#FF00FF" }, { "light-magenta", "#FF77FF" },
+        { "yellow", "#FFFF00" }, { "dark-yellow", "#FFCC00" }, { "gray", "#808080" }, { "grey", "#808080" },
+        { "light-gray", "#D3D3D3" }, { "light-grey", "#D3D3D3" }, { "dark-gray", "#404040" },
+        { "dark-grey", "#404040" }, { "light-black", "#606060" }, { "red", "#FF0000" }, { "green", "#00FF00" },
+        { "blue", "#0000FF" }, { "orange", "#FFA500" }, { "violet", "#EE82EE" }, { "white", "#FFFFFF" } };
+    for (const auto& [name, color] : kColors)
+        if (colorant == QLatin1String(name))
+            return QString::fromLatin1(color);
+    return {};
+}
+
+// A whole number of at most ten characters ("-3", "100"), else nothing.
+std::optional<long long> wholeNumber(const QByteArray& text)
+{
+    const int start = text.startsWith('-') ? 1 : 0;
+    if (text.size() <= start || text.size() > 10)
+        return std::nullopt;
+    long long value = 0;
+    for (int i = start; i < text.size(); ++i) {
+        if (text.at(i) < '0' || text.at(i) > '9')
+            return std::nullopt;
+        value = value * 10 + (text.at(i) - '0');
+    }
+    return start ? -value : value;
+}
+
+std::vector<Supply> suppliesFromPrinterResponse(ipp_t* response)
+{
+    if (ippGetStatusCode(response) > IPP_STATUS_OK_EVENTS_COMPLETE)
+        return {};
+    std::vector<QByteArray> values;
+    if (ipp_attribute_t* a = ippFindAttribute(response, "printer-supply", IPP_TAG_ZERO)) {
+        const bool octets = ippGetValueTag(a) == IPP_TAG_STRING;
+        for (int i = 0; i < ippGetCount(a) && i < int(kMaxSupplies); ++i) {
+            int length = 0;
+            const void* data = octets ? ippGetOctetString(a, i, &length) : nullptr;
+            if (octets)
+                values.push_back(data && length > 0 ? QByteArray(static_cast<const char*>(data), length) : QByteArray());
+            else
+                values.push_back(cups::attributeText(a, i).toUtf8());
+        }
+    }
+    QStringList descriptions;
+    if (ipp_attribute_t* a = ippFindAttribute(response, "printer-supply-description", IPP_TAG_ZERO))
+        for (int i = 0; i < ippGetCount(a) && i < int(kMaxSupplies); ++i)
+            descriptions << cups::attributeText(a, i).left(kMaxReportedText);
+    return suppliesFromPrinterSupply(values, descriptions);
+}
+
+std::vector<Supply> askPrinterForSuppliesNow(const QString& deviceUri);
+
+// The supplies the printer behind an ipp:// or ipps:// device URI reports;
+// none when it does not answer within the limit. The page reads every queue's
+// supplies on the thread it runs on, so an answer (or its absence) is kept
+// for half a minute: a printer that is off costs the limit once, not with
+// every reading.
+std::vector<Supply> askPrinterForSupplies(const QString& deviceUri)
+{
+    struct Kept {
+        std::chrono::steady_clock::time_point when;
+        std::vector<Supply> supplies;
+    };
+    static std::mutex mutex;
+    static std::map<QString, Kept> kept;
+    constexpr auto kKeepFor = std::chrono::seconds(30);
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        const auto found = kept.find(deviceUri);
+        if (found != kept.end() && std::chrono::steady_clock::now() - found->second.when < kKeepFor)
+            return found->second.supplies;
+    }
+    std::vector<Supply> supplies = askPrinterForSuppliesNow(deviceUri);
+    std::lock_guard<std::mutex> lock(mutex);
+    if (kept.size() >= 64)
+        kept.clear();
+    kept[deviceUri] = Kept { std::chrono::steady_clock::now(), supplies };
+    return supplies;
+}
+
+std::vector<Supply> askPrinterForSuppliesNow(const QString& deviceUri)
+{
+    char scheme[32], user[256], host[256], resource[1024];
+    int port = 0;
+    const QByteArray uri = deviceUri.toUtf8();
+    if (httpSeparateURI(HTTP_URI_CODING_ALL, uri.constData(), scheme, sizeof scheme, user, sizeof user, host,
+            sizeof host, &port, resource, sizeof resource)
+        < HTTP_URI_STATUS_OK)
+        return {};
+    discovery::IppTarget target;
+    target.address = host;
+    target.port = port;
+    target.resource = resource[0] == '/' ? resource : "/";
+    target.tls = std::string(scheme) == "ipps";
+    static const char* const kAttributes[] = { "printer-supply", "printer-supply-description" };
+    const discovery::IppAnswer answer
+        = discovery::askPrinter(target, kPrinterSupplyLimit, nullptr, kAttributes, int(std::size(kAttributes)));
+    return answer.response ? suppliesFromPrinterResponse(answer.response.get()) : std::vector<Supply> {};
+}
+
 // An IPP message from bytes; null unless the bytes hold one whole message.
 cups::IppPtr ippFromBytes(const unsigned char* data, std::size_t size)
 {
@@ -292,6 +435,56 @@ std::vector<Supply> suppliesFromMarkers(
     return supplies;
 }
 
+std::vector<Supply> suppliesFromPrinterSupply(const std::vector<QByteArray>& values, const QStringList& descriptions)
+{
+    std::vector<Supply> supplies;
+    for (std::size_t i = 0; i < values.size() && i < kMaxSupplies; ++i) {
+        const QByteArray& value = values[i];
+        if (value.size() > kMaxSupplyValueBytes)
+            continue;
+        QByteArray type, colorant, unit;
+        std::optional<long long> level, capacity;
+        for (const QByteArray& pair : value.split(';')) {
+            const int equals = pair.indexOf('=');
+            if (equals <= 0)
+                continue;
+            const QByteArray key = pair.left(equals);
+            const QByteArray text = pair.mid(equals + 1);
+            if (key == "type")
+                type = text;
+            else if (key == "colorantname")
+                colorant = text;
+            else if (key == "unit")
+                unit = text;
+            else if (key == "level")
+                level = wholeNumber(text);
+            else if (key == "maxcapacity")
+                capacity = wholeNumber(text);
+        }
+        Supply supply;
+        supply.type = keywordOf(type);
+        const QString colorantName = keywordOf(colorant);
+        supply.color = colorOfColorant(colorantName);
+        const QString description = int(i) < descriptions.size() ? descriptions.at(int(i)) : QString();
+        if (!description.isEmpty())
+            supply.name = bounded(description);
+        else if (!colorantName.isEmpty() && colorantName != QLatin1String("unknown"))
+            supply.name = colorantName;
+        else
+            supply.name = supply.type;
+        if (level && *level >= 0) {
+            if (capacity && *capacity > 0)
+                supply.level = int(std::clamp(*level * 100 / *capacity, 0LL, 100LL));
+            else if (!capacity && unit == "percent")
+                supply.level = int(std::min(*level, 100LL));
+        } else if (level && *level >= -3) {
+            supply.level = int(*level);
+        }
+        supplies.push_back(std::move(supply));
+    }
+    return supplies;
+}
+
 int pausePrinter(const QString& printerName)
 {
     return queueOperation(printerName, IPP_OP_PAUSE_PRINTER, QStringLiteral("cupsdisable"));
@@ -374,6 +567,11 @@ Supplies readSupplies(const QString& printerName)
         return result;
     }
     result.supplies = suppliesFromResponse(reply.response.get());
+    // The scheduler's ipp backend passes on only marker-* values; a driverless
+    // queue's printer usually reports printer-supply alone, so it is asked.
+    if (result.supplies.empty() && !ippFindAttribute(reply.response.get(), "marker-names", IPP_TAG_ZERO)
+        && !queue->isClass && isValidIppPrinterUri(queue->deviceUri))
+        result.supplies = askPrinterForSupplies(queue->deviceUri);
     return result;
 }
 
@@ -429,6 +627,14 @@ std::optional<std::vector<Supply>> suppliesFromIppBytes(const unsigned char* dat
     if (!message)
         return std::nullopt;
     return suppliesFromResponse(message.get());
+}
+
+std::optional<std::vector<Supply>> printerSuppliesFromIppBytes(const unsigned char* data, std::size_t size)
+{
+    const cups::IppPtr message = data ? ippFromBytes(data, size) : nullptr;
+    if (!message)
+        return std::nullopt;
+    return suppliesFromPrinterResponse(message.get());
 }
 
 } // namespace PrinterAPI

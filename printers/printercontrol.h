@@ -14,6 +14,7 @@
 
 #include "sysutil/win32errors.h"
 
+#include <QByteArray>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
@@ -76,7 +77,11 @@ struct Supplies {
 Supplies readSupplies(const QString& printerName);
 // "getPrinterSupplies"(name) -> JSON text {"code": n} or {"code": 0,
 // "supplies": [{"name", "color", "level", "type"}...]} (empty when the queue
-// reports none), at most 32 supplies.
+// reports none), at most 32 supplies. From the queue's marker-* values; when
+// it has none and its device is a network IPP printer (ipp:// or ipps://),
+// the printer's own printer-supply values, asked for with a 3 s limit (a
+// printer that does not answer in time gives an empty list, code 0); the
+// printer's answer or silence is kept for 30 s.
 QString getPrinterSupplies(const QString& printerName);
 
 // "setPrinterDescription"(name, description, location): printer-info and
@@ -98,10 +103,24 @@ bool isValidQueueText(const QString& text);
 std::vector<Supply> suppliesFromMarkers(
     const QStringList& names, const QStringList& colors, const std::vector<int>& levels, const QStringList& types);
 
+// The supplies a printer reports itself: printer-supply values such as
+// "index=1;class=supplyThatIsConsumed;type=toner;unit=percent;maxcapacity=100;
+// level=75;colorantname=black;" with the printer-supply-description texts of
+// the same position. At most 32 values are read; longer than 1023 bytes is
+// skipped, malformed key=value pairs are ignored. name: the description, else
+// the colorant name, else the type. color: "#RRGGBB" for the usual colorant
+// names, else "". level: level*100/maxcapacity clamped to 0..100 when
+// maxcapacity > 0 (the level itself with unit=percent and no maxcapacity),
+// -1, -2 and -3 as given, else -1. type: the type keyword in the marker-types
+// form ("wasteToner" -> "waste-toner").
+std::vector<Supply> suppliesFromPrinterSupply(const std::vector<QByteArray>& values, const QStringList& descriptions);
+
 // The jobs and supplies of a scheduler's answer in IPP wire form (a Get-Jobs
 // or Get-Printer-Attributes response); nullopt when it is not a whole IPP
 // message. Bounded as the page commands are.
 std::optional<std::vector<QueueJob>> jobsFromIppBytes(const unsigned char* data, std::size_t size);
 std::optional<std::vector<Supply>> suppliesFromIppBytes(const unsigned char* data, std::size_t size);
+// The supplies of a printer's Get-Printer-Attributes answer in IPP wire form.
+std::optional<std::vector<Supply>> printerSuppliesFromIppBytes(const unsigned char* data, std::size_t size);
 
 } // namespace PrinterAPI

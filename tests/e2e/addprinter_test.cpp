@@ -1,8 +1,8 @@
 // From "Find printers" to a printed test page: the search finds the LAN's
 // IPP Everywhere printer (ippeveprinter announced over DNS-SD), "Add this
 // printer" makes a driverless queue at a scheduler in the scanner namespace,
-// the printer list shows it, and its test page lands in the printer's output
-// folder. Then the same by address.
+// the printer list shows it with the printer's supplies, and its test page
+// lands in the printer's output folder. Then the same by address.
 
 #include "e2efixture.h"
 
@@ -85,6 +85,15 @@ TEST_F(AddPrinter, aFoundDriverlessPrinterIsAddedAndPrintsItsTestPage)
     showPanel(QStringLiteral("printers"));
     EXPECT_TRUE(waitForPage(QStringLiteral("!!document.querySelector('article.printer[data-printer=%1]')")
                                 .arg(jsString(name))));
+    // Its supply bars are the printer's own: the scheduler passes on no
+    // marker values for a driverless queue, so they are asked of the printer.
+    const QString bars = QStringLiteral(
+        "Array.from(document.querySelectorAll('ul.supplies[data-printer=%1] li.supply')).map(function (li) {"
+        " return li.getAttribute('data-supply') + ' ' + li.querySelector('.bar').getAttribute('aria-valuenow'); })"
+        ".join('|')").arg(jsString(name));
+    EXPECT_TRUE(waitForPage(bars + QStringLiteral(" === 'Toner Waste Tank 25|Black Toner 75'")))
+        << page(bars).toString().toStdString();
+    screenshot(QStringLiteral("add-printer-supplies"));
     cupsClient(Bed::Scan, QStringLiteral("lpadmin"), {QStringLiteral("-x"), name});
 }
 

@@ -146,3 +146,116 @@ TEST(QueueAnswers, NotFoundHasNothingAndACutAnswerIsNoAnswer)
     EXPECT_FALSE(suppliesFromIppBytes(nullptr, 0).has_value());
     EXPECT_FALSE(jobsFromIppBytes(bytes(QByteArray("x")), 1).has_value());
 }
+
+// printer-supply as ippeveprinter and IPP Everywhere printers report it.
+TEST(PrinterSupply, ReadsIppEveprinterValues)
+{
+    const std::vector<Supply> s = suppliesFromPrinterSupply(
+        { "index=1;class=receptacleThatIsFilled;type=wasteToner;unit=percent;maxcapacity=100;level=25;"
+          "colorantname=unknown;",
+            "index=2;class=supplyThatIsConsumed;type=toner;unit=percent;maxcapacity=100;level=75;"
+            "colorantname=black;" },
+        { "Toner Waste Tank", "Black Toner" });
+    ASSERT_EQ(s.size(), 2u);
+    EXPECT_EQ(s[0].name, "Toner Waste Tank");
+    EXPECT_EQ(s[0].color, "");
+    EXPECT_EQ(s[0].level, 25);
+    EXPECT_EQ(s[0].type, "waste-toner");
+    EXPECT_EQ(s[1].name, "Black Toner");
+    EXPECT_EQ(s[1].color, "#000000");
+    EXPECT_EQ(s[1].level, 75);
+    EXPECT_EQ(s[1].type, "toner");
+}
+
+TEST(PrinterSupply, NamesAndColoursWithoutDescriptions)
+{
+    const std::vector<Supply> s = suppliesFromPrinterSupply(
+        { "type=ink;maxcapacity=200;level=50;colorantname=lightCyan;", "type=ink;maxcapacity=10;level=3;colorantname=light-magenta;",
+            "type=toner;level=5;colorantname=Grey;", "type=wasteInk;level=-2;colorantname=unknown;",
+            "type=ink;colorantname=chartreuse;maxcapacity=3;level=1" },
+        { "" });
+    ASSERT_EQ(s.size(), 5u);
+    EXPECT_EQ(s[0].name, "light-cyan");
+    EXPECT_EQ(s[0].color, "#E0FFFF");
+    EXPECT_EQ(s[0].level, 25);
+    EXPECT_EQ(s[1].color, "#FF77FF");
+    EXPECT_EQ(s[1].level, 30);
+    EXPECT_EQ(s[2].name, "grey");
+    EXPECT_EQ(s[2].color, "#808080");
+    EXPECT_EQ(s[2].level, -1); // no capacity and no unit: unknown
+    EXPECT_EQ(s[3].name, "waste-ink");
+    EXPECT_EQ(s[3].level, -2);
+    EXPECT_EQ(s[4].name, "chartreuse");
+    EXPECT_EQ(s[4].color, "");
+    EXPECT_EQ(s[4].level, 33);
+}
+
+TEST(PrinterSupply, CapacityZeroNegativeLevelsAndMalformedPairs)
+{
+    const std::vector<Supply> s = suppliesFromPrinterSupply(
+        { "type=toner;maxcapacity=0;level=40;colorantname=cyan;", "type=toner;maxcapacity=100;level=-1;",
+            "type=toner;maxcapacity=100;level=-3;", "type=toner;maxcapacity=100;level=-4;",
+            "type=toner;unit=percent;level=250;", "type=toner;maxcapacity=-2;level=10;",
+            "garbage;=x;level;;type=Bad Type!;level=12a;colorantname", "type=toner;maxcapacity=100;level=180;",
+            "type=toner;maxcapacity=99999999999;level=99999999999;", "" },
+        {});
+    ASSERT_EQ(s.size(), 10u);
+    EXPECT_EQ(s[0].level, -1);
+    EXPECT_EQ(s[0].color, "#00FFFF");
+    EXPECT_EQ(s[1].level, -1);
+    EXPECT_EQ(s[2].level, -3);
+    EXPECT_EQ(s[3].level, -1);
+    EXPECT_EQ(s[4].level, 100);
+    EXPECT_EQ(s[5].level, -1);
+    EXPECT_EQ(s[6].level, -1);
+    EXPECT_EQ(s[6].type, "");
+    EXPECT_EQ(s[6].name, "");
+    EXPECT_EQ(s[6].color, "");
+    EXPECT_EQ(s[7].level, 100);
+    EXPECT_EQ(s[8].level, -1); // numbers of more than ten characters are not read
+    EXPECT_EQ(s[9].level, -1);
+}
+
+TEST(PrinterSupply, BoundedInCountAndSize)
+{
+    std::vector<QByteArray> many(40, QByteArray("type=toner;maxcapacity=100;level=10;"));
+    EXPECT_EQ(suppliesFromPrinterSupply(many, {}).size(), 32u);
+    const QByteArray longValue = "type=toner;level=10;unit=percent;" + QByteArray(1000, 'x');
+    const std::vector<Supply> s = suppliesFromPrinterSupply({ longValue, "type=ink;" }, { QString(300, 'n'), "Ink" });
+    ASSERT_EQ(s.size(), 1u); // the value over 1023 bytes is skipped
+    EXPECT_EQ(s[0].name, "Ink");
+    const std::vector<Supply> t = suppliesFromPrinterSupply({ "type=ink;" }, { QString(300, 'n') });
+    ASSERT_EQ(t.size(), 1u);
+    EXPECT_EQ(t[0].name.size(), 255);
+}
+
+TEST(QueueAnswers, SuppliesOfARealPrinterAnswer)
+{
+    const QByteArray answer = seed("printer-supply");
+    const auto supplies = printerSuppliesFromIppBytes(bytes(answer), std::size_t(answer.size()));
+    ASSERT_TRUE(supplies.has_value());
+    ASSERT_EQ(supplies->size(), 2u);
+    EXPECT_EQ((*supplies)[0].name, "Toner Waste Tank");
+    EXPECT_EQ((*supplies)[0].type, "waste-toner");
+    EXPECT_EQ((*supplies)[0].level, 25);
+    EXPECT_EQ((*supplies)[1].name, "Black Toner");
+    EXPECT_EQ((*supplies)[1].color, "#000000");
+    EXPECT_EQ((*supplies)[1].level, 75);
+    // A scheduler's answer holds no printer-supply.
+    const QByteArray markers = seed("markers");
+    const auto none = printerSuppliesFromIppBytes(bytes(markers), std::size_t(markers.size()));
+    ASSERT_TRUE(none.has_value());
+    EXPECT_TRUE(none->empty());
+    const QByteArray odd = seed("printer-supply-odd");
+    const auto oddSupplies = printerSuppliesFromIppBytes(bytes(odd), std::size_t(odd.size()));
+    ASSERT_TRUE(oddSupplies.has_value());
+    ASSERT_EQ(oddSupplies->size(), 5u);
+    EXPECT_EQ((*oddSupplies)[0].name, "Light Cyan");
+    EXPECT_EQ((*oddSupplies)[0].level, 25);
+    EXPECT_EQ((*oddSupplies)[1].name, "magenta");
+    EXPECT_EQ((*oddSupplies)[1].level, -1);
+    EXPECT_EQ((*oddSupplies)[2].level, -3);
+    EXPECT_EQ((*oddSupplies)[3].name, "photo-black");
+    EXPECT_EQ((*oddSupplies)[3].color, "#000000");
+    EXPECT_EQ((*oddSupplies)[4].level, 100);
+}
