@@ -120,19 +120,27 @@ std::optional<PrinterAttributes> printerAttributesFrom(ipp_t* response)
     return attributes;
 }
 
-std::optional<PrinterAttributes> parseIppResponse(const std::uint8_t* data, std::size_t size)
+ipp_t* readIppMessage(const std::uint8_t* data, std::size_t size)
 {
     if (!data)
-        return std::nullopt;
+        return nullptr;
     MemoryReader reader{data, size, 0};
-    std::unique_ptr<ipp_t, IppDeleter> response(ippNew());
-    if (!response)
-        return std::nullopt;
+    std::unique_ptr<ipp_t, IppDeleter> message(ippNew());
+    if (!message)
+        return nullptr;
     ipp_state_t state = IPP_STATE_IDLE;
     do {
-        state = ippReadIO(&reader, readFromMemory, 1, nullptr, response.get());
+        state = ippReadIO(&reader, readFromMemory, 1, nullptr, message.get());
     } while (state != IPP_STATE_DATA && state != IPP_STATE_ERROR && reader.position < reader.size);
     if (state != IPP_STATE_DATA)
+        return nullptr;
+    return message.release();
+}
+
+std::optional<PrinterAttributes> parseIppResponse(const std::uint8_t* data, std::size_t size)
+{
+    const std::unique_ptr<ipp_t, IppDeleter> response(readIppMessage(data, size));
+    if (!response)
         return std::nullopt;
     return printerAttributesFrom(response.get());
 }

@@ -39,4 +39,8 @@ std::optional<PrinterAttributes> printerAttributesFrom(ipp_t* response);
 // The same from an IPP response message as received.
 std::optional<PrinterAttributes> parseIppResponse(const std::uint8_t* data, std::size_t size);
 
+// An IPP message from bytes as received, which the caller frees with
+// ippDelete; null unless the bytes hold one whole message.
+ipp_t* readIppMessage(const std::uint8_t* data, std::size_t size);
+
 }  // namespace discovery

@@ -6,6 +6,7 @@
 #include "devicetree/ieee1284fields.h"
 #include "devicetree/printqueues.h"
 #include "devicetree/sysfssource.h"
+#include "discovery/ippattributes.h"
 #include "discovery/ippprobe.h"
 #include "printers/cupsconnection.h"
 #include "printers/printersetup.h"
@@ -78,23 +79,6 @@ std::vector<SchedulerDevice> devicesFrom(ipp_t* response)
     return devices;
 }
 
-struct MemoryReader {
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t position;
-};
-
-ssize_t readFromMemory(void* context, ipp_uchar_t* buffer, size_t bytes)
-{
-    auto* reader = static_cast<MemoryReader*>(context);
-    const std::size_t left = reader->size - reader->position;
-    const std::size_t count = bytes < left ? bytes : left;
-    if (count)
-        std::memcpy(buffer, reader->data + reader->position, count);
-    reader->position += count;
-    return ssize_t(count);
-}
-
 bool equalText(const QString& a, const QString& b)
 {
     return !a.trimmed().isEmpty() && a.trimmed().compare(b.trimmed(), Qt::CaseInsensitive) == 0;
@@ -134,17 +118,8 @@ bool ippUsbRunning()
 
 std::vector<SchedulerDevice> parseGetDevicesResponse(const std::uint8_t* data, std::size_t size)
 {
-    if (!data)
-        return {};
-    MemoryReader reader{data, size, 0};
-    cups::IppPtr response(ippNew());
+    const cups::IppPtr response(discovery::readIppMessage(data, size));
     if (!response)
-        return {};
-    ipp_state_t state = IPP_STATE_IDLE;
-    do {
-        state = ippReadIO(&reader, readFromMemory, 1, nullptr, response.get());
-    } while (state != IPP_STATE_DATA && state != IPP_STATE_ERROR && reader.position < reader.size);
-    if (state != IPP_STATE_DATA)
         return {};
     return devicesFrom(response.get());
 }

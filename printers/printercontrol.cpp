@@ -4,6 +4,7 @@
 
 #include "printers/printercontrol.h"
 
+#include "discovery/ippattributes.h"
 #include "discovery/ippprobe.h"
 #include "printers/cupsspooler.h"
 #include "printers/printerapi.h"
@@ -325,26 +326,7 @@ std::vector<Supply> askPrinterForSuppliesNow(const QString& deviceUri)
 // An IPP message from bytes; null unless the bytes hold one whole message.
 cups::IppPtr ippFromBytes(const unsigned char* data, std::size_t size)
 {
-    struct Reader {
-        const unsigned char* data;
-        std::size_t size;
-        std::size_t offset = 0;
-    } reader { data, size };
-    const ipp_iocb_t read = [](void* context, ipp_uchar_t* buffer, size_t bytes) -> ssize_t {
-        auto* r = static_cast<Reader*>(context);
-        const std::size_t count = std::min(bytes, r->size - r->offset);
-        std::copy(r->data + r->offset, r->data + r->offset + count, buffer);
-        r->offset += count;
-        return ssize_t(count);
-    };
-    cups::IppPtr message(ippNew());
-    ipp_state_t state = IPP_STATE_IDLE;
-    do {
-        state = ippReadIO(&reader, read, 1, nullptr, message.get());
-    } while (state != IPP_STATE_DATA && state != IPP_STATE_ERROR && reader.offset < reader.size);
-    if (state != IPP_STATE_DATA)
-        return nullptr;
-    return message;
+    return cups::IppPtr(discovery::readIppMessage(data, size));
 }
 
 // A job operation on a job of this queue, with its privileged twin.
