@@ -73,13 +73,21 @@ cups::Reply sendForQueue(cups::SpoolerConnection& connection, ipp_op_t operation
     return connection.send(std::move(request), resource);
 }
 
-cups::Reply readAttributes(
-    cups::SpoolerConnection& connection, const QueueRef& queue, const std::vector<const char*>& names)
+// The named attributes of the queue; nothing, with the error set, when the
+// scheduler does not give them.
+std::optional<cups::Reply> readAttributes(cups::SpoolerConnection& connection, const QueueRef& queue,
+    const std::vector<const char*>& names, win32::ErrorCode& error)
 {
-    return sendForQueue(connection, IPP_OP_GET_PRINTER_ATTRIBUTES, queue, "/", [&names](ipp_t* request) {
-        ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", int(names.size()), nullptr,
-            names.data());
-    });
+    cups::Reply reply
+        = sendForQueue(connection, IPP_OP_GET_PRINTER_ATTRIBUTES, queue, "/", [&names](ipp_t* request) {
+              ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", int(names.size()),
+                  nullptr, names.data());
+          });
+    if (!reply.ok()) {
+        error = reply.error;
+        return std::nullopt;
+    }
+    return reply;
 }
 
 // A queue operation the scheduler may refuse, with its privileged twin.
@@ -490,14 +498,13 @@ QueueJobs readQueueJobs(const QString& printerName)
     const std::optional<QueueRef> queue = findQueue(connection, printerName, result.error);
     if (!queue)
         return result;
-    const cups::Reply reply = readAttributes(connection, *queue, { "printer-is-accepting-jobs", "printer-state" });
-    if (!reply.ok()) {
-        result.error = reply.error;
+    const std::optional<cups::Reply> reply
+        = readAttributes(connection, *queue, { "printer-is-accepting-jobs", "printer-state" }, result.error);
+    if (!reply)
         return result;
-    }
-    if (ipp_attribute_t* a = ippFindAttribute(reply.response.get(), "printer-is-accepting-jobs", IPP_TAG_BOOLEAN))
+    if (ipp_attribute_t* a = ippFindAttribute(reply->response.get(), "printer-is-accepting-jobs", IPP_TAG_BOOLEAN))
         result.accepting = ippGetBoolean(a, 0);
-    if (ipp_attribute_t* a = ippFindAttribute(reply.response.get(), "printer-state", IPP_TAG_ENUM))
+    if (ipp_attribute_t* a = ippFindAttribute(reply->response.get(), "printer-state", IPP_TAG_ENUM))
         result.paused = ippGetInteger(a, 0) == IPP_PSTATE_STOPPED;
     result.jobs = jobsOf(connection, *queue, result.error);
     return result;
@@ -542,16 +549,14 @@ Supplies readSupplies(const QString& printerName)
     const std::optional<QueueRef> queue = findQueue(connection, printerName, result.error);
     if (!queue)
         return result;
-    const cups::Reply reply
-        = readAttributes(connection, *queue, { "marker-names", "marker-colors", "marker-levels", "marker-types" });
-    if (!reply.ok()) {
-        result.error = reply.error;
+    const std::optional<cups::Reply> reply = readAttributes(
+        connection, *queue, { "marker-names", "marker-colors", "marker-levels", "marker-types" }, result.error);
+    if (!reply)
         return result;
-    }
-    result.supplies = suppliesFromResponse(reply.response.get());
+    result.supplies = suppliesFromResponse(reply->response.get());
     // The scheduler's ipp backend passes on only marker-* values; a driverless
     // queue's printer usually reports printer-supply alone, so it is asked.
-    if (result.supplies.empty() && !ippFindAttribute(reply.response.get(), "marker-names", IPP_TAG_ZERO)
+    if (result.supplies.empty() && !ippFindAttribute(reply->response.get(), "marker-names", IPP_TAG_ZERO)
         && !queue->isClass && isValidIppPrinterUri(queue->deviceUri))
         result.supplies = askPrinterForSupplies(queue->deviceUri);
     return result;

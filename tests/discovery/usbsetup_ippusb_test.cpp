@@ -4,39 +4,23 @@
 
 #include "devicetree/umockdevbed.h"
 #include "discovery/usbsetup.h"
+#include "support/testsupport.h"
 
 #include <QJsonDocument>
 #include <QMap>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace discovery;
 
+using testsupport::runProgram;
+
 namespace {
 
-QString client(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    if (!process.waitForFinished(30000))
-        process.kill();
-    process.waitForFinished(5000);
-    return QString::fromUtf8(process.readAll());
-}
-
+// Queue name -> device URI, from lpstat -v.
 QMap<QString, QString> deviceUris()
 {
-    QMap<QString, QString> uris;
-    static const QRegularExpression kLine(QStringLiteral("^device for (\\S+): (\\S+)$"));
-    for (const QString& line : client(QStringLiteral("lpstat"), {QStringLiteral("-v")}).split(QLatin1Char('\n'))) {
-        const QRegularExpressionMatch m = kLine.match(line.trimmed());
-        if (m.hasMatch())
-            uris.insert(m.captured(1), m.captured(2));
-    }
-    return uris;
+    return testsupport::queueDevices(runProgram(QStringLiteral("lpstat"), {QStringLiteral("-v")}));
 }
 
 int code(const QJsonObject& result)
@@ -70,9 +54,9 @@ TEST(IppUsb, APrinterIppUsbServesGetsADriverlessQueueToItsEndpoint)
     const QString name = result.value(QStringLiteral("printerName")).toString();
     QMap<QString, QString> after = deviceUris();
     EXPECT_EQ(after.value(name), QStringLiteral("ipp://127.0.0.1:631/ipp/print"));
-    const QString options = client(QStringLiteral("lpoptions"), {QStringLiteral("-p"), name});
+    const QString options = runProgram(QStringLiteral("lpoptions"), {QStringLiteral("-p"), name});
     EXPECT_TRUE(options.contains(QStringLiteral("IPP Everywhere"))) << options.toStdString();
-    client(QStringLiteral("lpadmin"), {QStringLiteral("-x"), name});
+    runProgram(QStringLiteral("lpadmin"), {QStringLiteral("-x"), name});
     after.remove(name);
     EXPECT_EQ(after, before);
 

@@ -7,6 +7,7 @@
 #include "devicetree/umockdevbed.h"
 #include "discovery/usbsetup.h"
 #include "printers/printersetup.h"
+#include "support/testsupport.h"
 
 #include <cups/ipp.h>
 
@@ -15,7 +16,6 @@
 #include <QJsonDocument>
 #include <QMap>
 #include <QTemporaryDir>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QThread>
 #include <cstring>
@@ -23,34 +23,14 @@
 
 using namespace discovery;
 
-namespace {
+using testsupport::runProgram;
 
-// A CUPS client program against the scheduler in CUPS_SERVER; its output.
-QString client(const QString& program, const QStringList& arguments, int* exitCode = nullptr)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    const bool done = process.waitForFinished(30000);
-    if (!done)
-        process.kill();
-    process.waitForFinished(5000);
-    if (exitCode)
-        *exitCode = done && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    return QString::fromUtf8(process.readAll());
-}
+namespace {
 
 // Queue name -> device URI, from lpstat -v.
 QMap<QString, QString> deviceUris()
 {
-    QMap<QString, QString> uris;
-    static const QRegularExpression kLine(QStringLiteral("^device for (\\S+): (\\S+)$"));
-    for (const QString& line : client(QStringLiteral("lpstat"), {QStringLiteral("-v")}).split(QLatin1Char('\n'))) {
-        const QRegularExpressionMatch m = kLine.match(line.trimmed());
-        if (m.hasMatch())
-            uris.insert(m.captured(1), m.captured(2));
-    }
-    return uris;
+    return testsupport::queueDevices(runProgram(QStringLiteral("lpstat"), {QStringLiteral("-v")}));
 }
 
 int code(const QJsonObject& result)
@@ -68,7 +48,7 @@ protected:
     void TearDown() override
     {
         for (const QString& name : m_added)
-            client(QStringLiteral("lpadmin"), {QStringLiteral("-x"), name});
+            runProgram(QStringLiteral("lpadmin"), {QStringLiteral("-x"), name});
     }
 
     QString added(const QJsonObject& result)
@@ -101,7 +81,7 @@ TEST_F(UsbPrinterSetup, TheSerialNumberPicksTheRightOneOfTwoListedPrintersAndItP
     EXPECT_EQ(after.value(name), QStringLiteral("usb://HP/LaserJet%20Pro%20M404-M405?serial=PHB1234567"));
     after.remove(name);
     EXPECT_EQ(after, before);
-    const QString options = client(QStringLiteral("lpoptions"), {QStringLiteral("-p"), name});
+    const QString options = runProgram(QStringLiteral("lpoptions"), {QStringLiteral("-p"), name});
     EXPECT_TRUE(options.contains(QStringLiteral("printer-make-and-model='HP LaserJet Pro M404-M405 (test bed)'")))
         << options.toStdString();
     EXPECT_TRUE(options.contains(QStringLiteral("printer-is-accepting-jobs=true"))) << options.toStdString();
@@ -114,7 +94,7 @@ TEST_F(UsbPrinterSetup, TheSerialNumberPicksTheRightOneOfTwoListedPrintersAndItP
     job.write("%!PS\n% korvane usb job\nshowpage\n");
     job.close();
     int exitCode = -1;
-    const QString submitted = client(QStringLiteral("lp"), {QStringLiteral("-d"), name, QStringLiteral("-o"),
+    const QString submitted = runProgram(QStringLiteral("lp"), {QStringLiteral("-d"), name, QStringLiteral("-o"),
                                                             QStringLiteral("raw"), job.fileName()}, &exitCode);
     ASSERT_EQ(exitCode, 0) << submitted.toStdString();
     const QRegularExpressionMatch id = QRegularExpression(QStringLiteral("request id is \\S+-(\\d+)")).match(submitted);

@@ -7,7 +7,6 @@
 #include "e2efixture.h"
 
 #include <QDir>
-#include <QRegularExpression>
 
 namespace e2e {
 namespace {
@@ -31,14 +30,7 @@ protected:
     // The queue whose device is the URI, from lpstat -v; empty when none.
     QString queueFor(const QString& uri)
     {
-        const QString listing = cupsClient(Bed::Scan, QStringLiteral("lpstat"), {QStringLiteral("-v")});
-        for (const QString& line : listing.split(QLatin1Char('\n'))) {
-            const QRegularExpressionMatch m =
-                QRegularExpression(QStringLiteral("^device for (\\S+): (\\S+)$")).match(line.trimmed());
-            if (m.hasMatch() && m.captured(2) == uri)
-                return m.captured(1);
-        }
-        return {};
+        return testsupport::queueDevices(cupsClient(Bed::Scan, QStringLiteral("lpstat"), {QStringLiteral("-v")})).key(uri);
     }
 
     bool printTestPageFrom(const QString& area, const QDir& spool)

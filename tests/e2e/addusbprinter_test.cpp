@@ -11,7 +11,6 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
-#include <QRegularExpression>
 
 namespace e2e {
 namespace {
@@ -32,14 +31,7 @@ protected:
 
     QString queueFor(const QString& uri)
     {
-        const QString listing = cupsClient(Bed::Usb, QStringLiteral("lpstat"), { QStringLiteral("-v") });
-        for (const QString& line : listing.split(QLatin1Char('\n'))) {
-            const QRegularExpressionMatch m
-                = QRegularExpression(QStringLiteral("^device for (\\S+): (\\S+)$")).match(line.trimmed());
-            if (m.hasMatch() && m.captured(2) == uri)
-                return m.captured(1);
-        }
-        return {};
+        return testsupport::queueDevices(cupsClient(Bed::Usb, QStringLiteral("lpstat"), {QStringLiteral("-v")})).key(uri);
     }
 
     QString rowCell(int cell)

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QThread>
 #include <net/if.h>
 #include <netinet/in.h>
@@ -127,6 +129,32 @@ IsolatedDesktop::IsolatedDesktop(const QString& pagesDir)
     , sysfs("KORVANE_SYSFS_ROOT", emptyRoot.path().toUtf8())
     , sysinfo("KORVANE_SYSINFO_ROOT", emptyRoot.path().toUtf8())
 {
+}
+
+QString runProgram(const QString& program, const QStringList& arguments, int* exitCode)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    const bool done = process.waitForFinished(30000);
+    if (!done)
+        process.kill();
+    process.waitForFinished(5000);
+    if (exitCode)
+        *exitCode = done && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return QString::fromUtf8(process.readAll());
+}
+
+QMap<QString, QString> queueDevices(const QString& lpstatOutput)
+{
+    QMap<QString, QString> devices;
+    static const QRegularExpression kLine(QStringLiteral("^device for (\\S+): (\\S+)$"));
+    for (const QString& line : lpstatOutput.split(QLatin1Char('\n'))) {
+        const QRegularExpressionMatch m = kLine.match(line.trimmed());
+        if (m.hasMatch())
+            devices.insert(m.captured(1), m.captured(2));
+    }
+    return devices;
 }
 
 }  // namespace testsupport

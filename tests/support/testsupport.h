@@ -2,6 +2,7 @@
 // Helpers shared by the test binaries.
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -22,6 +23,15 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
 // Writes a file (creating folders); returns false on failure.
 bool writeFile(const QString& path, const QByteArray& contents, bool executable = false);
 QByteArray readFile(const QString& path);
+
+// Runs a program (a CUPS client against the scheduler in CUPS_SERVER, say)
+// for at most 30 s; its standard output and error together. The exit code
+// is -1 when it did not end on its own.
+QString runProgram(const QString& program, const QStringList& arguments, int* exitCode = nullptr);
+
+// Queue name -> device URI, from the lines "device for NAME: URI" of
+// `lpstat -v`.
+QMap<QString, QString> queueDevices(const QString& lpstatOutput);
 
 // Inside a network namespace of the test's own (unshare -n), the loopback
 // interface starts down: brings it up when it is down; true when it is up.
