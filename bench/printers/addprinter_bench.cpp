@@ -11,7 +11,9 @@
 // the scheduler has made the printer's PPD: addNetworkPrinter waits for that
 // itself; after lpadmin, lpoptions is asked until it says so.
 
+#include "bench/printers/benchtools.h"
 #include "printers/printersetup.h"
+
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -25,22 +27,8 @@
 
 namespace {
 
-bool run(const QString& program, const QStringList& arguments, QByteArray* output = nullptr)
-{
-    QProcess process;
-    process.start(program, arguments);
-    const bool ok = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
-                    process.exitCode() == 0;
-    if (output)
-        *output = process.readAllStandardOutput();
-    return ok;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
+using benchtools::median;
+using benchtools::run;
 
 // Driverless (a PPD the scheduler made from the printer) and accepting jobs.
 bool ready(const QString& name)

@@ -18,8 +18,10 @@
 // temporary folder, and stops both at the end. Nothing touches the machine's
 // own scheduler or bus.
 
+#include "bench/printers/benchtools.h"
 #include "printers/printerapi.h"
 #include "webui/windowmessage.h"
+
 
 #include <QCoreApplication>
 #include <QDir>
@@ -41,20 +43,8 @@ namespace {
 
 constexpr webui::WindowHandle kWindow = 0xBE7C;
 
-bool run(const QString& program, const QStringList& arguments, const QProcessEnvironment& env = {})
-{
-    QProcess process;
-    if (!env.isEmpty())
-        process.setProcessEnvironment(env);
-    process.start(program, arguments);
-    return process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
+using benchtools::median;
+using benchtools::run;
 
 double worst(const std::vector<double>& values)
 {
@@ -338,7 +328,7 @@ int main(int argc, char* argv[])
     const QString bus = "unix:path=" + busDir + "/bus.sock";
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("KORVANE_CUPS_BED_SYSTEM_BUS", bus);
-    if (!run(KORVANE_CUPS_BED_SCRIPT, { "up", bedDir }, env)) {
+    if (!run(KORVANE_CUPS_BED_SCRIPT, { "up", bedDir }, nullptr, env)) {
         std::fprintf(stderr, "cannot start the test bed\n");
         run(KORVANE_DBUS_BED_SCRIPT, { "down", busDir });
         return 1;

@@ -15,6 +15,7 @@
 // glib names a struct member "signals", which Qt defines as a keyword: glib first.
 #include <umockdev.h>
 
+#include "bench/printers/benchtools.h"
 #include "discovery/usbsetup.h"
 
 #include <QCoreApplication>
@@ -29,29 +30,8 @@
 
 namespace {
 
-bool run(const QString& program, const QStringList& arguments, QByteArray* output = nullptr,
-         const QStringList& environment = {})
-{
-    QProcess process;
-    if (!environment.isEmpty()) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const QString& pair : environment)
-            env.insert(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
-        process.setProcessEnvironment(env);
-    }
-    process.start(program, arguments);
-    const bool ok = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
-                    process.exitCode() == 0;
-    if (output)
-        *output = process.readAllStandardOutput();
-    return ok;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
+using benchtools::median;
+using benchtools::run;
 
 // The queue prints to the printer's usb:// URI with the bed's driver and takes jobs.
 bool ready(const QString& name, const QString& uri)
@@ -76,8 +56,9 @@ int main(int argc, char** argv)
     QFile::setPermissions(dir.path(), QFile::permissions(dir.path()) | QFileDevice::ReadOther | QFileDevice::ExeOther |
                                           QFileDevice::ReadGroup | QFileDevice::ExeGroup);
     const QString bedDir = dir.path() + QStringLiteral("/bed");
-    if (!run(bed, {QStringLiteral("up"), bedDir}, nullptr,
-             {QStringLiteral("KORVANE_CUPS_BED_USB=") + source + QStringLiteral("/tests/testbeds/cups/usb-devices")})) {
+    QProcessEnvironment bedEnv = QProcessEnvironment::systemEnvironment();
+    bedEnv.insert(QStringLiteral("KORVANE_CUPS_BED_USB"), source + QStringLiteral("/tests/testbeds/cups/usb-devices"));
+    if (!run(bed, {QStringLiteral("up"), bedDir}, nullptr, bedEnv)) {
         std::fprintf(stderr, "cannot start %s (root needed)\n", qPrintable(bed));
         return 1;
     }
